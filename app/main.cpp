@@ -1,0 +1,23 @@
+// Entry point: the command line, then the shell.
+#include <cstdio>
+#include <string>
+
+#include "app/options.h"
+#include "app/shell.h"
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string error;
+    switch (parseOptions(argc, argv, options, error)) {
+        case ParseResult::BadUsage:
+            std::fprintf(stderr, "veldrin: %s\n\n%s", error.c_str(), usageText());
+            return 2;
+        case ParseResult::Exit:
+            if (options.showVersion) std::printf("veldrin %s\n", VELDRIN_VERSION);
+            else std::fputs(usageText(), stdout);
+            return 0;
+        case ParseResult::Run:
+            break;
+    }
+    return runShell(options);
+}

@@ -1,0 +1,160 @@
+// The shell: start-up, the main loop with its frame pacing, and the teardown.
+#include "app/shell.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "app/debug_print.h"
+#include "app/shell_state.h"
+#include "assets/embedded.h"
+#include "gfx/gl.h"
+#include "gfx/sine_table.h"
+#include "platform/audio.h"
+#include "platform/clock.h"
+#include "platform/window.h"
+#include "timeline/demo.h"
+
+namespace {
+
+constexpr const char* kTitle = "veldrin | korrimeet 2006";
+
+// The image table: key and file, in the order that fixes every key's position.
+constexpr const char* kTextureKeys[] = {
+    "bg01",    "cloud",   "laser",   "korrimeet", "tavopresents", "veldrin", "code",    "music",   "greeting",
+    "fendrak", "yonveck", "drassel", "keltu",     "movrin",       "pashtek", "zelimor", "quorvan",
+};
+
+float lastAspect = 800.0f / 600.0f;
+
+}  // namespace
+
+void setViewport(int width, int height) {
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    // A minimised window has no height; keep the last aspect so the projection stays usable.
+    if (width > 0 && height > 0) lastAspect = float(width) / float(height);
+    gluPerspective(45.0, lastAspect, 1.0, 1000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+int createMainWindow() {
+    WindowDesc desc;
+    desc.title = kTitle;
+    desc.width = int(windowWidth);
+    desc.height = int(windowHeight);
+    desc.fullscreen = fullscreen == 1;
+    desc.depthBits = 16;
+    desc.stencilBits = 1;
+    const char* iconNames[2] = {"icon32.png", "icon16.png"};
+    for (int i = 0; i < 2; ++i) {
+        if (const EmbeddedAsset* icon = findEmbeddedAsset(iconNames[i])) desc.icons[i] = {icon->data, icon->size};
+    }
+    const WindowResult result = windowCreate(desc);
+    if (result.systemFailed) {
+        showErrorBox("RegisterClassEx Failed!", "Error");
+        showErrorBox("Error Registering Window Class!", "Error");
+        return -1;
+    }
+    if (!result.created) return 0;
+    if (result.modeSwitchFailed) {
+        showErrorBox("Mode Switch Failed.\nRunning In Windowed Mode.", "Error");
+        fullscreen = 0;
+    }
+    setViewport(result.drawableWidth, result.drawableHeight);
+    return 1;
+}
+
+int destroyMainWindow() {
+    windowDestroy();
+    return 1;
+}
+
+void registerTextures() {
+    for (const char* key : kTextureKeys) {
+        char file[32];
+        std::snprintf(file, sizeof file, "%s.png", key);
+        const EmbeddedAsset* image = findEmbeddedAsset(file);
+        demo.textures.add(image != nullptr ? image->data : nullptr, image != nullptr ? image->size : 0, key);
+    }
+}
+
+int startUp() {
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClearDepth(100.0);  // clamped to 1 by GL
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_DEPTH_TEST);
+    glShadeModel(GL_SMOOTH);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    registerTextures();
+    buildSineTable();
+    demo.init();
+    return 1;
+}
+
+int drawFrame() {
+    glClearStencil(0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    glLoadIdentity();
+    glEnable(GL_DEPTH_TEST);
+    if (demo.update() == 0) return 0;
+    demo.render();
+    glDisable(GL_LIGHTING);
+    return 1;
+}
+
+int runShell(const Options& options) {
+    debugOutput = options.debug;
+    windowWidth = 800.0f;
+    windowHeight = 600.0f;
+    fullscreen = options.windowed ? 0 : 1;
+    installQuitSignals();
+
+    const int created = createMainWindow();
+    if (created == -1) return 1;
+    if (created == 0) {
+        showErrorBox("Error Creating OpenGL Window", "Error");
+        return 1;
+    }
+
+    SteadyClock clock;
+    std::unique_ptr<AudioOutput> audio = createAudioOutput(AudioMode::Device, clock);
+    const EmbeddedAsset* track = findEmbeddedAsset("music.mp3");
+    demo.attach(&clock, audio.get(), track != nullptr ? track->data : nullptr, track != nullptr ? track->size : 0);
+    startUp();
+    if (demo.music.stream == 0) {
+        std::fprintf(stderr, "veldrin: the embedded music track cannot be decoded\n");
+        demo.music.free();
+        destroyMainWindow();
+        return 1;
+    }
+
+    // Every animation is counted per frame, so the loop keeps a steady rate of its own:
+    // vsync where the driver gives 60 Hz, otherwise a sleep until the next frame's deadline.
+    const double fps = options.fps.value();
+    const bool vsync = fps == 60.0 && windowTrySwapInterval60();
+    const std::int64_t frameNs = fps > 0.0 ? std::int64_t(1e9 / fps) : 0;
+    std::int64_t deadline = steadyNowNs();
+
+    running = 1;
+    while (running == 1) {
+        WindowEvents events;
+        windowPumpEvents(keys, events);
+        if (events.quit) break;
+        if (events.resized) setViewport(events.width, events.height);
+        if (drawFrame() == 0 || keys[27] != 0) break;
+        windowSwap();
+        if (frameNs > 0 && !vsync) {
+            deadline += frameNs;
+            const std::int64_t now = steadyNowNs();
+            // After a stall, start a new schedule rather than rushing frames to catch up.
+            if (deadline < now - frameNs) deadline = now;
+            sleepUntilNs(deadline);
+        }
+    }
+    running = 0;
+    demo.music.free();
+    destroyMainWindow();
+    return 0;
+}

@@ -1,0 +1,47 @@
+// Audio output: what the music stream needs from the machine. One interface, three ways to
+// hear (or not hear) the track:
+//   - a real device (SDL audio), the track decoded from memory as it plays;
+//   - silent output paced by a clock, for machines without a sound card: the same spectrum
+//     and the same end as if it were heard;
+//   - offline output whose position is the music time of a fixed-step clock, for capture and
+//     tests, so every frame sees the spectrum of its own instant.
+// All three share one MP3 decoder (libmpg123) and one spectrum analyser (KissFFT).
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+class Clock;
+
+constexpr int kSpectrumBins = 256;       // magnitudes of a 512-sample FFT, lowest first
+constexpr int kSampleRate = 44100;
+
+class AudioOutput {
+public:
+    virtual ~AudioOutput() = default;
+
+    // Opens the output at the sample rate. 1 on success, 0 on failure.
+    virtual int init(int sampleRate) = 0;
+    // Creates the stream over MP3 bytes in memory (never copied to a file). 1 or 0.
+    virtual int createStream(const unsigned char* bytes, std::size_t size) = 0;
+    // Starts the output. 1 or 0.
+    virtual int start() = 0;
+    // Begins playing the stream from its start. Does nothing without a stream.
+    virtual void play() = 0;
+    // Nonzero while the stream plays; 0 once it has played to its end, or without a stream.
+    virtual int isActive() = 0;
+    // Fills out[0..255] with |X_k| × 2/512 of the 512 mono samples being heard now
+    // (Hann window). Returns 0, or -1 when there is no stream to analyse.
+    virtual int spectrum(float* out) = 0;
+    // Stops and releases everything; safe to call more than once.
+    virtual void release() = 0;
+};
+
+enum class AudioMode {
+    Device,   // the default device; falls back to Silent (one line on stderr) when none opens
+    Silent,   // no device: position from the clock, in real time
+    Offline,  // no device: position from the clock, which the caller steps frame by frame
+};
+
+// The clock must outlive the output; it is the same clock the music time is measured with.
+std::unique_ptr<AudioOutput> createAudioOutput(AudioMode mode, Clock& clock);

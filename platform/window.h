@@ -1,0 +1,61 @@
+// The window and its OpenGL context, keyboard and message pump: everything the shell needs
+// from the desktop, over SDL2. With no display the same calls run headless (SDL's offscreen
+// driver), which is how the tests and the capture draw.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct WindowIcon {
+    const unsigned char* png = nullptr;  // an RGBA PNG in memory
+    std::size_t size = 0;
+};
+
+struct WindowDesc {
+    const char* title = "";
+    int width = 800;
+    int height = 600;
+    bool fullscreen = false;  // try a real mode switch to width × height
+    bool hidden = false;      // tests and capture: never shown
+    int depthBits = 16;       // at least
+    int stencilBits = 1;
+    WindowIcon icons[2];      // 32 × 32 and 16 × 16
+};
+
+struct WindowResult {
+    bool created = false;
+    bool systemFailed = false;      // the video system itself would not start
+    bool modeSwitchFailed = false;  // asked for fullscreen, got a window
+    int drawableWidth = 0;
+    int drawableHeight = 0;
+};
+
+// What happened since the last pump.
+struct WindowEvents {
+    bool quit = false;           // window closed, SIGINT or SIGTERM
+    bool resized = false;        // drawable size changed: see width/height
+    int width = 0;
+    int height = 0;
+};
+
+// Creates the window and a current GL context. On failure everything is released again.
+WindowResult windowCreate(const WindowDesc& desc);
+void windowDestroy();
+// Takes every waiting event: key downs and ups set keys[code] to 1 or 0, indexed by the
+// Windows virtual-key codes the demo was written against (Escape 27, letters 'A'..'Z',
+// digits '0'..'9', arrows 37..40, F1.. 112..); codes above 255 are ignored.
+void windowPumpEvents(int* keys, WindowEvents& events);
+void windowSwap();
+// 60 Hz vsync when the driver offers it; false otherwise (the shell then paces by sleeping).
+bool windowTrySwapInterval60();
+void windowDrawableSize(int& width, int& height);
+// Whether a display (not the offscreen driver) is in use.
+bool windowHasDisplay();
+
+// The text on stderr, and in a message box with an exclamation icon when a display exists.
+void showErrorBox(const char* text, const char* caption);
+
+// SIGINT and SIGTERM end the program like closing the window: installs handlers that make the
+// next windowPumpEvents report quit. Also usable without a window (capture).
+void installQuitSignals();
+bool quitSignalled();
