@@ -1,0 +1,40 @@
+// DemoHarness: the shell's frame loop without a window.
+#include "tests/support/demo_harness.h"
+
+#include "app/shell_state.h"
+#include "gfx/gl.h"
+#include "gfx/sine_table.h"
+#include "timeline/demo.h"
+
+DemoHarness::DemoHarness(std::uint32_t fpsNum, std::uint32_t fpsDen, std::uint32_t base)
+    : clock(fpsNum, fpsDen, base) {}
+
+void DemoHarness::init() {
+    windowWidth = 800.0f;
+    windowHeight = 600.0f;
+    buildSineTable();
+    static const unsigned char kNoTrack[1] = {0};
+    demo.attach(&clock, &audio, kNoTrack, sizeof kNoTrack);
+    demo.init();
+}
+
+int DemoHarness::step(bool draw) {
+    clock.advance();
+    if (draw) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        glLoadIdentity();
+        glEnable(GL_DEPTH_TEST);
+    }
+    const int going = demo.update();
+    if (going != 0 && draw) {
+        demo.render();
+        glDisable(GL_LIGHTING);
+    }
+    return going;
+}
+
+void DemoHarness::runUntil(double seconds, bool draw) {
+    while (double(demo.musicTime) <= seconds) {
+        if (step(draw) == 0) return;
+    }
+}

@@ -1,0 +1,26 @@
+// Drives the one global demo from a fixed-step clock and a fake audio output, the way the
+// shell would, so tests can step it frame by frame to any music time.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/clock.h"
+#include "tests/support/fake_audio.h"
+
+class DemoHarness {
+public:
+    // fps as num/den; base is the clock's first tick (to test the 32-bit wrap).
+    explicit DemoHarness(std::uint32_t fpsNum = 60, std::uint32_t fpsDen = 1, std::uint32_t base = 0);
+
+    // Sets the shell's window size globals, builds the sine table and initialises the demo
+    // (no textures: the tests that draw use GlContext as well).
+    void init();
+    // One frame: the clock moves one step, then Demo::update (and render when draw is true,
+    // which needs a current GL context). Returns Demo::update's result.
+    int step(bool draw = false);
+    // Steps until the demo's music time exceeds t (or the demo ends).
+    void runUntil(double seconds, bool draw = false);
+
+    FixedStepClock clock;
+    FakeAudioOutput audio;
+};
