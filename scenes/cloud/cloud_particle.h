@@ -67,7 +67,7 @@ public:
 
     // Spawn point p, target size w × h, spawn colour, base life L in frames. The fade and size
     // modes must already be set in live: they are part of the snapshot taken here.
-    // Draws five numbers from the shared random sequence.
+    // Draws six numbers from the shared random sequence.
     void init(Vec3 p, float w, float h, float r, float g, float b, float a, int baseLife);
     // One frame. dt only rolls the sprite; everything else is counted in frames.
     void update(float dt);

@@ -17,7 +17,7 @@ public:
     CloudEmitter& operator=(const CloudEmitter&) = default;
 
     // count particles at the centre (give or take a jitter draw of 32767), each with base life
-    // L. Draws 3 + 5 numbers per particle from the shared random sequence.
+    // L. Draws 3 + 6 numbers per particle from the shared random sequence.
     void init(Vec3 centre, int baseLife, unsigned count);
     void update(float dt);
     void render() const;
