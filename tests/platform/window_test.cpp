@@ -130,6 +130,29 @@ TEST(Window, HeadlessFullscreenAndRepeatedCreation) {
     }
 }
 
+TEST(Window, FailuresAreToldApartAndReleaseEverything) {
+    const char* saved = std::getenv("SDL_VIDEODRIVER");
+    const std::string previous = saved != nullptr ? saved : "";
+    testing::internal::CaptureStderr();
+    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+    const WindowResult noVideo = windowCreate(hiddenDesc());
+    setenv("SDL_VIDEODRIVER", "dummy", 1);  // video without OpenGL
+    const WindowResult noGl = windowCreate(hiddenDesc());
+    if (saved != nullptr) setenv("SDL_VIDEODRIVER", previous.c_str(), 1);
+    else unsetenv("SDL_VIDEODRIVER");
+    testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(noVideo.systemFailed);
+    EXPECT_FALSE(noVideo.created);
+    EXPECT_FALSE(noGl.systemFailed);
+    EXPECT_FALSE(noGl.created);
+
+    // Nothing was left behind: a working window can still be made.
+    const WindowResult result = windowCreate(hiddenDesc());
+    if (!result.created) GTEST_SKIP() << "no OpenGL context available";
+    EXPECT_EQ(result.drawableWidth, 800);
+    windowDestroy();
+}
+
 TEST(Window, PrivateRuntimeFolderLivesOnlyAsLongAsTheWindow) {
     if (std::getenv("XDG_RUNTIME_DIR") != nullptr) GTEST_SKIP() << "XDG_RUNTIME_DIR is set by the environment";
     testing::internal::CaptureStderr();
