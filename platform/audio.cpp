@@ -15,6 +15,8 @@
 #include "platform/mp3_decoder.h"
 #include "platform/spectrum.h"
 
+static_assert(Mp3Decoder::kRate == kSampleRate, "the decoder delivers the output's rate");
+
 namespace {
 
 class PlatformAudioOutput final : public AudioOutput {

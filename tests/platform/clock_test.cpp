@@ -40,14 +40,6 @@ TEST(FixedStepClock, FrameTimesAreFlooredMilliseconds) {
     EXPECT_EQ(ticksAt(ntsc, 60000), 1001000u);
 }
 
-TEST(FixedStepClock, AdvanceStepsOneFrame) {
-    FixedStepClock clock(60);
-    clock.advance();
-    clock.advance();
-    EXPECT_EQ(clock.frame(), 2u);
-    EXPECT_EQ(clock.ticks(), 33u);
-}
-
 TEST(FixedStepClock, DifferencesSurviveTheWrap) {
     const std::uint32_t base = 0xFFFFFFFFu - 20;  // wraps within the second frame
     FixedStepClock clock(60, 1, base);
