@@ -5,6 +5,7 @@
 #include "platform/audio.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <atomic>
@@ -18,6 +19,35 @@
 static_assert(Mp3Decoder::kRate == kSampleRate, "the decoder delivers the output's rate");
 
 namespace {
+
+// alsa-lib prints its own errors to stderr, half a dozen lines when a machine has no sound
+// card at all, before SDL reports the failure that we turn into one line. While the device is
+// probed its messages are dropped (SDL loads alsa-lib at run time, so it is reached the same
+// way); afterwards its default reporting is back.
+class QuietAlsa {
+public:
+    QuietAlsa() {
+        library_ = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+        if (library_ == nullptr) library_ = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (library_ == nullptr) return;
+        setHandler_ = reinterpret_cast<SetHandler>(dlsym(library_, "snd_lib_error_set_handler"));
+        if (setHandler_ != nullptr) setHandler_(discard);
+    }
+    ~QuietAlsa() {
+        if (setHandler_ != nullptr) setHandler_(nullptr);
+        if (library_ != nullptr) dlclose(library_);
+    }
+    QuietAlsa(const QuietAlsa&) = delete;
+    QuietAlsa& operator=(const QuietAlsa&) = delete;
+
+private:
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    static void discard(const char*, int, const char*, int, const char*, ...) {}
+
+    void* library_ = nullptr;
+    SetHandler setHandler_ = nullptr;
+};
 
 class PlatformAudioOutput final : public AudioOutput {
 public:
@@ -68,6 +98,7 @@ int PlatformAudioOutput::init(int sampleRate) {
 
     // Without a sound card the demo still runs its whole length, paced by the clock: a missing
     // device is no reason to end after the first frame.
+    const QuietAlsa quiet;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         std::fprintf(stderr, "veldrin: no audio device (%s); playing silently\n", SDL_GetError());
         mode_ = AudioMode::Silent;
