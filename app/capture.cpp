@@ -81,7 +81,7 @@ int runCapture(const Options& options) {
 
     if (!catchUp(options.start, clock)) return fail("--start lies after the end of the music");
     const std::uint64_t first = clock.frame();
-    const double firstSeconds = double(frameTicks(first, options.fps)) * 0.001;
+    const double firstSeconds = frameSeconds(clock, first);
     const double endSeconds = std::min(options.end, kTrackSeconds);
     const double rate = options.fps.value();
     const std::uint64_t total = std::uint64_t(std::ceil((endSeconds - firstSeconds) * rate - 1e-9));
@@ -100,7 +100,7 @@ int runCapture(const Options& options) {
     bool interrupted = false;
     for (std::uint64_t n = first;; ++n) {
         clock.setFrame(n);
-        if (double(frameTicks(n, options.fps)) * 0.001 >= endSeconds) break;
+        if (frameSeconds(clock, n) >= endSeconds) break;
         if (quitSignalled()) {
             interrupted = true;
             break;

@@ -9,9 +9,8 @@ namespace {
 FrameRate stepRate(FrameRate rate) { return rate.num == 0 ? FrameRate{60, 1} : rate; }
 }  // namespace
 
-std::uint32_t frameTicks(std::uint64_t frame, FrameRate rate) {
-    const FrameRate r = stepRate(rate);
-    return std::uint32_t(frame * 1000u * r.den / r.num);
+double frameSeconds(const FixedStepClock& clock, std::uint64_t frame) {
+    return double(std::uint32_t(clock.ticksAt(frame) - clock.ticksAt(0))) * 0.001;
 }
 
 CatchUpClock::CatchUpClock(FrameRate rate) : steps_(stepRate(rate).num, stepRate(rate).den) {}
@@ -28,17 +27,12 @@ void CatchUpClock::goLive() {
 }
 
 bool catchUp(double seconds, FixedStepClock& clock) {
-    // The music time of a frame is (its tick − the first frame's tick) in milliseconds, and the
-    // first frame is frame 0, whose tick is the clock's base.
-    const std::uint32_t first = [&] {
-        clock.setFrame(0);
-        return clock.ticks();
-    }();
-    for (std::uint64_t frame = 0;; ++frame) {
+    for (std::uint64_t frame = clock.frame(); frameSeconds(clock, frame) < seconds; ++frame) {
         clock.setFrame(frame);
-        if (double(std::uint32_t(clock.ticks() - first)) * 0.001 >= seconds) return true;
         // Camera::apply multiplies onto the model-view matrix; keep it from piling up.
         glLoadIdentity();
         if (demo.update() == 0) return false;
+        clock.setFrame(frame + 1);
     }
+    return true;
 }

@@ -27,10 +27,10 @@ private:
     std::uint32_t steadyAtSwitch_ = 0;
 };
 
-// Runs frames 0, 1, 2, ... of the clock through Demo::update while their music time is before
-// `seconds`, and leaves the clock on the first frame that is not. The demo must be initialised.
-// Returns false when the music ended first.
-bool catchUp(double seconds, FixedStepClock& clock);
+// The music time of frame n of a fixed-step run whose first update was frame 0, in seconds.
+double frameSeconds(const FixedStepClock& clock, std::uint64_t frame);
 
-// The music time of frame n at a frame rate, in milliseconds (what the fixed-step clock reads).
-std::uint32_t frameTicks(std::uint64_t frame, FrameRate rate);
+// Runs the clock's frames, from the one it is on, through Demo::update while their music time
+// is before `seconds`, and leaves the clock on the first frame that is not. The demo must be
+// initialised with the clock on frame 0. Returns false when the music ended first.
+bool catchUp(double seconds, FixedStepClock& clock);
