@@ -59,11 +59,20 @@ TEST_F(CardTimeline, TableLaysOutFourteenTransparentHiddenCards) {
         float x, y, duration, fadeStep;
     };
     const Row rows[] = {
-        {"tavopresents", 450, 400, 18, 1 / 7.2f}, {"veldrin", 400, 400, 8, 0.3125f}, {"music", 400, 300, 15, 1 / 6.0f},
-        {"code", 400, 300, 15, 1 / 6.0f},        {"greeting", 250, 300, 105, 1 / 42.0f}, {"fendrak", 400, 300, 10, 0.25f},
-        {"yonveck", 400, 300, 10, 0.25f},        {"drassel", 400, 300, 10, 0.25f},   {"keltu", 400, 300, 10, 0.25f},
-        {"movrin", 400, 300, 10, 0.25f},         {"pashtek", 400, 300, 10, 0.25f},   {"zelimor", 400, 300, 10, 0.25f},
-        {"quorvan", 400, 300, 10, 0.25f},        {"korrimeet", 300, 270, 18, 1 / 7.2f},
+        {"tavopresents", 450, 400, 18, 1 / 7.2f},
+        {"veldrin", 400, 400, 8, 0.3125f},
+        {"music", 400, 300, 15, 1 / 6.0f},
+        {"code", 400, 300, 15, 1 / 6.0f},
+        {"greeting", 250, 300, 105, 1 / 42.0f},
+        {"fendrak", 400, 300, 10, 0.25f},
+        {"yonveck", 400, 300, 10, 0.25f},
+        {"drassel", 400, 300, 10, 0.25f},
+        {"keltu", 400, 300, 10, 0.25f},
+        {"movrin", 400, 300, 10, 0.25f},
+        {"pashtek", 400, 300, 10, 0.25f},
+        {"zelimor", 400, 300, 10, 0.25f},
+        {"quorvan", 400, 300, 10, 0.25f},
+        {"korrimeet", 300, 270, 18, 1 / 7.2f},
     };
     ASSERT_EQ(demo.cards.cards.size(), 14u);
     for (int i = 0; i < 14; ++i) {
