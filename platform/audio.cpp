@@ -63,8 +63,11 @@ public:
     int isActive() override;
     int spectrum(float* out) override;
     void release() override;
+    void followClock(bool on) override;
 
 private:
+    std::uint64_t clockPosition();
+    bool clockDriven() const { return device_ == 0 || followClock_.load(std::memory_order_acquire); }
     static void SDLCALL fill(void* self, Uint8* stream, int len);
     void fillDevice(float* out, std::uint64_t frames);
     std::uint64_t position();
@@ -84,6 +87,7 @@ private:
     std::atomic<bool> playing_{false};
     std::atomic<std::uint64_t> devicePosition_{0};  // frames handed to the device since play
     std::uint32_t playTicks_ = 0;
+    std::atomic<bool> followClock_{false};
 };
 
 int PlatformAudioOutput::init(int sampleRate) {
@@ -153,12 +157,28 @@ void PlatformAudioOutput::play() {
     unlockDevice();
 }
 
-std::uint64_t PlatformAudioOutput::position() {
-    if (!playing_.load(std::memory_order_acquire)) return 0;
-    if (device_ != 0) return devicePosition_.load(std::memory_order_acquire);
+std::uint64_t PlatformAudioOutput::clockPosition() {
     // 44.1 frames per millisecond; the unsigned 32-bit difference survives the tick wrap.
     const std::uint32_t elapsedMs = clock_.ticks() - playTicks_;
     return std::uint64_t(elapsedMs) * 441 / 10;
+}
+
+std::uint64_t PlatformAudioOutput::position() {
+    if (!playing_.load(std::memory_order_acquire)) return 0;
+    if (clockDriven()) return clockPosition();
+    return devicePosition_.load(std::memory_order_acquire);
+}
+
+void PlatformAudioOutput::followClock(bool on) {
+    if (!on && followClock_.load(std::memory_order_acquire)) {
+        lockDevice();
+        devicePosition_.store(playing_.load(std::memory_order_acquire) ? clockPosition() : 0,
+                              std::memory_order_release);
+        followClock_.store(false, std::memory_order_release);
+        unlockDevice();
+        return;
+    }
+    followClock_.store(on, std::memory_order_release);
 }
 
 int PlatformAudioOutput::isActive() {
@@ -171,7 +191,8 @@ int PlatformAudioOutput::spectrum(float* out) {
     const std::uint64_t at = position();
     // Offline capture may run ahead of the decoder; it waits, so that every frame sees the
     // samples of its own music time and a capture is the same on every run.
-    if (mode_ == AudioMode::Offline) decoder_.waitFor(std::min(at, decoder_.totalFrames()));
+    if (mode_ == AudioMode::Offline || followClock_.load(std::memory_order_acquire))
+        decoder_.waitFor(std::min(at, decoder_.totalFrames()));
     analyser_.analyse(decoder_.samples(), decoder_.decodedFrames(), at, out);
     return 0;
 }
@@ -199,7 +220,7 @@ void SDLCALL PlatformAudioOutput::fill(void* self, Uint8* stream, int len) {
 }
 
 void PlatformAudioOutput::fillDevice(float* out, std::uint64_t frames) {
-    if (!playing_.load(std::memory_order_acquire)) {
+    if (!playing_.load(std::memory_order_acquire) || followClock_.load(std::memory_order_acquire)) {
         std::memset(out, 0, frames * 2 * sizeof(float));
         return;
     }

@@ -44,6 +44,11 @@ public:
     // Stops the device, ends the decoding and releases everything; safe to call more than
     // once.
     virtual void release() = 0;
+    // Catching up (starting the show at a later time): while on, every mode takes its position
+    // from the clock and waits for the decoder, exactly as Offline does, and a device stays
+    // silent. Turning it off hands the device the position the clock has reached, so the sound
+    // starts there. Off by default.
+    virtual void followClock(bool on) = 0;
 };
 
 enum class AudioMode {
