@@ -72,27 +72,6 @@ TEST_F(OverlayTest, OriginIsTopLeftAndFarCornerBottomRight) {
     EXPECT_TRUE(isColour(pixel(p, 400, 1), 0, 0, 0));
 }
 
-TEST_F(OverlayTest, DepthRangeIsMinus100To100) {
-    glDisable(GL_DEPTH_TEST);
-    glPushMatrix();
-    Overlay2D::push();
-    glColor3f(1, 1, 1);
-    glBegin(GL_QUADS);  // the left half inside the range, the right half beyond it
-    for (float z : {-99.0f, 101.0f}) {
-        const float x = z < 0 ? 0.0f : 400.0f;
-        glVertex3f(x, 0, z);
-        glVertex3f(x + 400, 0, z);
-        glVertex3f(x + 400, 600, z);
-        glVertex3f(x, 600, z);
-    }
-    glEnd();
-    Overlay2D::pop();
-    glPopMatrix();
-    const std::vector<Rgb> p = pixels();
-    EXPECT_TRUE(isColour(pixel(p, 200, 300), 255, 255, 255));
-    EXPECT_TRUE(isColour(pixel(p, 600, 300), 0, 0, 0));
-}
-
 TEST_F(OverlayTest, PopRestoresProjectionAndLeavesModelViewIdentity) {
     double before[16];
     glGetDoublev(GL_PROJECTION_MATRIX, before);
@@ -112,24 +91,6 @@ TEST_F(OverlayTest, PopRestoresProjectionAndLeavesModelViewIdentity) {
         EXPECT_DOUBLE_EQ(after[i], before[i]);
         EXPECT_DOUBLE_EQ(modelView[i], i % 5 == 0 ? 1.0 : 0.0);
     }
-}
-
-TEST_F(OverlayTest, BlendingTravelsWithDepthWrites) {
-    GLboolean mask = GL_TRUE;
-    enableBlending(GL_SRC_ALPHA, GL_ONE);
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &mask);
-    EXPECT_EQ(mask, GL_FALSE);
-    EXPECT_TRUE(glIsEnabled(GL_BLEND));
-    GLint src = 0;
-    GLint dst = 0;
-    glGetIntegerv(GL_BLEND_SRC, &src);
-    glGetIntegerv(GL_BLEND_DST, &dst);
-    EXPECT_EQ(src, GL_SRC_ALPHA);
-    EXPECT_EQ(dst, GL_ONE);
-    disableBlending();
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &mask);
-    EXPECT_EQ(mask, GL_TRUE);
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
 }
 
 TEST_F(CardDrawTest, TransparentCardDrawsNothing) {

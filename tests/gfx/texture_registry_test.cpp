@@ -42,11 +42,6 @@ TEST_F(RegistryTest, OnlyExactCaseSensitiveKeysMatch) {
     EXPECT_EQ(r.indexOf("music"), 7);  // not confused with the longer "musicx" or a prefix
 }
 
-TEST_F(RegistryTest, EmptyRegistryFindsNothing) {
-    TextureRegistry empty;
-    EXPECT_EQ(empty.indexOf("bg01"), -1);
-}
-
 TEST_F(RegistryTest, FailedDecodeKeepsItsPositionWithTextureZero) {
     TextureRegistry r;
     const EmbeddedAsset* bg = findEmbeddedAsset("bg01.png");

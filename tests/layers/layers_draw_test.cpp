@@ -127,21 +127,6 @@ TEST_F(BackgroundTest, LeavesLightingAndDepthOnAndTexturingOff) {
     for (int i = 0; i < 16; ++i) EXPECT_DOUBLE_EQ(after[i], before[i]);
 }
 
-TEST_F(BackgroundTest, LayoutComesFromTheWindowSizeAtInit) {
-    windowWidth = 400.0f;
-    windowHeight = 300.0f;
-    demo.background.init();
-    windowWidth = 800.0f;
-    windowHeight = 600.0f;
-    glClear(GL_COLOR_BUFFER_BIT);
-    demo.background.render();
-    const std::vector<Rgb> p = pixels();
-    // The quad covers 400 x 300 of the 800 x 600 space: the top-left quarter.
-    EXPECT_TRUE(isColour(pixel(p, 10, 10), 255, 0, 0));
-    EXPECT_TRUE(isColour(pixel(p, 390, 290), 255, 255, 255));
-    EXPECT_TRUE(isColour(pixel(p, 410, 310), 0, 0, 0));
-}
-
 TEST_F(CardDrawLayerTest, ShownButNotStartedCardsAreInvisible) {
     frameAt(3.5f);  // cards 13 and 0 shown on this first frame, not yet faded
     ASSERT_EQ(demo.cards.cards[13].visible, 1);
