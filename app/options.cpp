@@ -34,7 +34,8 @@ bool parseFrameRate(const char* text, FrameRate& rate) {
         rate = {std::uint32_t(num), std::uint32_t(den)};
         return true;
     }
-    if (*text < '0' || *text > '9') return false;
+    // Plain decimals only: strtod would also take exponents, hex and "inf".
+    if (std::strspn(text, "0123456789.") != std::strlen(text) || *text == '.') return false;
     errno = 0;
     char* end = nullptr;
     const double value = std::strtod(text, &end);

@@ -122,10 +122,18 @@ int runShell(const Options& options) {
     std::unique_ptr<AudioOutput> audio = createAudioOutput(AudioMode::Device, clock);
     const EmbeddedAsset* track = findEmbeddedAsset("music.mp3");
     demo.attach(&clock, audio.get(), track != nullptr ? track->data : nullptr, track != nullptr ? track->size : 0);
+    // The demo outlives this function (it is destroyed at exit); it must not keep pointers to
+    // the clock and the output once they are gone.
+    struct Detach {
+        ~Detach() {
+            demo.music.free();
+            demo.attach(nullptr, nullptr, nullptr, 0);
+        }
+    } detach;
+
     startUp();
     if (demo.music.stream == 0) {
         std::fprintf(stderr, "veldrin: the embedded music track cannot be decoded\n");
-        demo.music.free();
         destroyMainWindow();
         return 1;
     }
@@ -154,7 +162,6 @@ int runShell(const Options& options) {
         }
     }
     running = 0;
-    demo.music.free();
     destroyMainWindow();
     return 0;
 }

@@ -9,6 +9,8 @@
 DemoHarness::DemoHarness(std::uint32_t fpsNum, std::uint32_t fpsDen, std::uint32_t base)
     : clock(fpsNum, fpsDen, base) {}
 
+DemoHarness::~DemoHarness() { demo.attach(nullptr, nullptr, nullptr, 0); }
+
 void DemoHarness::init() {
     windowWidth = 800.0f;
     windowHeight = 600.0f;

@@ -11,6 +11,10 @@ class DemoHarness {
 public:
     // fps as num/den; base is the clock's first tick (to test the 32-bit wrap).
     explicit DemoHarness(std::uint32_t fpsNum = 60, std::uint32_t fpsDen = 1, std::uint32_t base = 0);
+    // The demo outlives the harness: it forgets the clock and the output again.
+    ~DemoHarness();
+    DemoHarness(const DemoHarness&) = delete;
+    DemoHarness& operator=(const DemoHarness&) = delete;
 
     // Sets the shell's window size globals, builds the sine table and initialises the demo
     // (no textures: the tests that draw use GlContext as well).
