@@ -256,6 +256,7 @@ std::vector<GLfloat> feedback(void (*draw)(const BoxMesh&), const BoxMesh& box) 
 struct Primitives {
     int points = 0;
     int polygons = 0;
+    std::vector<Vec3> pointAt;  // window coordinates of each point
 };
 
 // Walks a GL_3D feedback buffer (three floats per vertex).
@@ -266,6 +267,7 @@ Primitives countPrimitives(const std::vector<GLfloat>& buffer) {
         const GLfloat token = buffer[i];
         if (token == GL_POINT_TOKEN) {
             ++found.points;
+            found.pointAt.emplace_back(buffer[i + 1], buffer[i + 2], buffer[i + 3]);
             i += 1 + 3;
         } else if (token == GL_POLYGON_TOKEN) {
             ++found.polygons;
@@ -292,8 +294,18 @@ TEST_F(BoxMeshGlTest, CornersAreSixPointsAndTheBoxTwelveTriangles) {
     box.init({0, 0, 0}, {1.0f, 1.0f, 1.0f});
     box.rotate(33.0f, {1.0f, 2.0f, 3.0f});
     const auto corners = feedback([](const BoxMesh& b) { b.drawCorners(4.0f); }, box);
-    EXPECT_EQ(countPrimitives(corners).points, 6);
-    EXPECT_EQ(countPrimitives(corners).polygons, 0);
+    const Primitives found = countPrimitives(corners);
+    ASSERT_EQ(found.points, 6);
+    EXPECT_EQ(found.polygons, 0);
+    // Vertices 1, 1, 4, 2, 1 and 7, mapped by the ortho view onto the viewport.
+    GLint view[4];
+    glGetIntegerv(GL_VIEWPORT, view);
+    const int expected[6] = {1, 1, 4, 2, 1, 7};
+    for (int k = 0; k < 6; ++k) {
+        const Vec3 w = Vec3::add(box.base, box.vertices[expected[k]]);
+        EXPECT_NEAR(found.pointAt[std::size_t(k)].x, view[0] + (w.x + 4.0f) / 8.0f * float(view[2]), 0.05f) << k;
+        EXPECT_NEAR(found.pointAt[std::size_t(k)].y, view[1] + (w.y + 4.0f) / 8.0f * float(view[3]), 0.05f) << k;
+    }
     GLfloat size = 0.0f;
     glGetFloatv(GL_POINT_SIZE, &size);
     EXPECT_EQ(size, 1.0f);

@@ -16,7 +16,8 @@ namespace {
 
 constexpr int kLaserBin = 33;
 
-bool orangeish(const Rgb& p) { return p.r > 30 && p.r > p.g + 8 && p.g > p.b && p.b * 3 < p.r; }
+// Dim orange to red: the bolts add at most 0.3 of their colour per layer onto the picture.
+bool orangeish(const Rgb& p) { return p.r >= 20 && p.r > p.g + 8 && p.g >= p.b && p.b * 3 < p.r; }
 
 struct Rect {
     int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
@@ -45,6 +46,7 @@ protected:
 
     struct Orange {
         int count = 0;
+        int rightSide = 0;  // in the right-hand 40 % of the view
         double meanX = 0.0;
         std::vector<bool> where;
     };
@@ -57,6 +59,7 @@ protected:
             for (int x = 0; x < gl_->width(); ++x) {
                 if (!orangeish(pixel(p, x, y))) continue;
                 ++o.count;
+                if (x >= gl_->width() * 3 / 5) ++o.rightSide;
                 sumX += x;
                 o.where[std::size_t(y) * std::size_t(gl_->width()) + std::size_t(x)] = true;
             }
@@ -98,7 +101,7 @@ TEST_F(LaserPixelTest, OrangeBoltsReachInFromTheLeftOnlyInsideTheWindow) {
     ASSERT_EQ(demo.laser.active, 1);
     ASSERT_EQ(demo.knot.active, 0);
     const Orange bolts = orange(p);
-    EXPECT_GT(bolts.count, 1000);
+    EXPECT_GT(bolts.count, 400);
     // The centre sits at (2.14, 1.3, 7.545), just off the left edge of the view.
     EXPECT_LT(bolts.meanX, 300.0);
 
@@ -115,7 +118,8 @@ TEST_F(LaserPixelTest, TheBoltsFollowTheEyeWithXAndZExchanged) {
     harness.audio.fill(0.5f);
     frameAt(120.0, "laser_eye_before");
     const Orange usual = orange(laserOnly());
-    ASSERT_GT(usual.count, 1000);
+    ASSERT_GT(usual.count, 400);
+    EXPECT_LT(usual.rightSide, 20);
     // Moving the eye 10 units in x moves the centre 5 units in z, which is across the view
     // (towards its right-hand side, -z): the view itself stays as it is.
     const Vec3 eye = demo.camera.eye;
@@ -131,8 +135,8 @@ TEST_F(LaserPixelTest, TheBoltsFollowTheEyeWithXAndZExchanged) {
     const auto p = pixels();
     dump(p, "laser_eye_moved");
     const Orange moved = orange(p);
-    EXPECT_GT(moved.count, 1000);
-    EXPECT_GT(moved.meanX, usual.meanX + 100.0);
+    EXPECT_GT(moved.count, 400);
+    EXPECT_GT(moved.rightSide, 100);
 }
 
 }  // namespace
