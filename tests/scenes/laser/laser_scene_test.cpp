@@ -1,68 +1,42 @@
-// The laser scene under the sequencer with a fake spectrum: start-up draws, positions that
-// wrap before a point is read, the quiet threshold, freezing one frame late, a failed
-// spectrum, and positions that stay on their paths at any frame rate or stall.
+// The laser scene under the sequencer with a fake spectrum.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "gfx/random.h"
 #include "gfx/sine_table.h"
-#include "tests/support/demo_harness.h"
-#include "timeline/demo.h"
+#include "tests/scenes/scene_test_support.h"
 
 namespace {
 
-constexpr int kLaserBin = 33;  // band(1300)
-
 void setLevel(DemoHarness& h, float level) {
     h.audio.fill(0.0f);
-    h.audio.bins[kLaserBin] = level;
-}
-
-// Moves a harness running at fps frames a second to a music time without a stalled frame.
-void skipTo(DemoHarness& h, std::uint32_t fps, double seconds) {
-    if (demo.started == 0) h.step();
-    h.clock.setFrame(std::uint64_t(seconds * fps));
-    demo.previousTick = h.clock.ticks();
+    h.audio.bins[33] = level;  // band(1300)
 }
 
 int drawsSince(std::uint32_t from) {
     const std::uint32_t now = lcgState;
     lcgState = from;
     int n = 0;
-    while (lcgState != now && n < 1000000) {
-        lcgRand();
-        ++n;
-    }
+    for (; lcgState != now && n < 1000000; ++n) lcgRand();
     return n;
 }
 
-const std::vector<float>* positions(const LaserScene& s, int track) {
-    return track == 0 ? &s.pathPos0 : track == 1 ? &s.pathPos1 : &s.pathPos2;
-}
-
 void expectOnPaths(const LaserScene& s) {
-    for (int track = 0; track < 3; ++track) {
-        for (const float pos : *positions(s, track)) ASSERT_LT(pathIndex(pos), s.pathSteps) << track << " " << pos;
+    for (const auto* positions : {&s.pathPos0, &s.pathPos1, &s.pathPos2}) {
+        for (const float pos : *positions) ASSERT_LT(pathIndex(pos), s.pathSteps) << pos;
     }
 }
 
-// The demo outlives every harness: detach it from the harness's clock and fake output before
-// the process ends, or its music stream would release an output that no longer exists.
-class LaserSceneTest : public testing::Test {
-protected:
-    void TearDown() override { demo.attach(nullptr, nullptr, nullptr, 0); }
-};
+using LaserSceneTest = SceneTest;
 
-TEST_F(LaserSceneTest, InitBuildsThirtyBoltsThreePathsAndThirtyStartPositions) {
+TEST_F(LaserSceneTest, InitBuildsThirtyBoltsThreePathsAndDrawsThirtyStartPositions) {
     buildSineTable();
     lcgState = 1;
     LaserScene& s = demo.laser;
     s.init();
     EXPECT_EQ(drawsSince(1), 30);
-    ASSERT_EQ(s.emitters0.size(), 10u);
     ASSERT_EQ(s.emitters2.size(), 10u);
-    ASSERT_EQ(s.pathPos1.size(), 10u);
     EXPECT_EQ(s.emitters1[3].rays.size(), 3u);
     EXPECT_EQ(s.emitters1[3].rays[2].segments.size(), 20u);
     EXPECT_FLOAT_EQ(s.emitters1[3].colour.g, 0.4f);
@@ -70,9 +44,7 @@ TEST_F(LaserSceneTest, InitBuildsThirtyBoltsThreePathsAndThirtyStartPositions) {
     EXPECT_EQ(s.path0.points.size(), 801u);
     EXPECT_NEAR(s.path1.points[0].x, 2.0f / 3.0f, 1e-5f);
     EXPECT_NEAR(s.path2.points[0].x, 1.5f, 1e-5f);
-    EXPECT_EQ(s.quiet, 0);
-    // Drawn position by position: track 0, 1, 2 for emitter 0, then for emitter 1, ...
-    lcgState = 1;
+    lcgState = 1;  // position by position: track 0, 1, 2 of emitter 0, then of emitter 1, ...
     for (std::size_t j = 0; j < 10; ++j) {
         EXPECT_EQ(s.pathPos0[j], float(lcgRand() * 800 / 32767));
         EXPECT_EQ(s.pathPos1[j], float(lcgRand() * 800 / 32767));
@@ -94,53 +66,52 @@ TEST_F(LaserSceneTest, PositionsAtTheLastPointsStartOverBeforeAPointIsRead) {
     EXPECT_EQ(s.pathPos1[0], 0.0f);
     EXPECT_EQ(s.emitters0[0].rays[0].segments[0].corners[1].x, s.path0.points[0].x);
     EXPECT_EQ(s.emitters1[0].rays[0].segments[0].corners[1].z, s.path1.points[0].z);
-    // One step every ten seconds at 1.0 per 100 ms; 798.999 reaches 799, is read there once...
-    EXPECT_FLOAT_EQ(s.pathPos0[1], 12.51f);
-    ASSERT_EQ(pathIndex(s.pathPos2[0]), 799);
+    EXPECT_FLOAT_EQ(s.pathPos0[1], 12.51f);  // a hundredth of dt per frame
+    // 798.999 reaches 799, is read there once, and starts over on the next update.
     EXPECT_EQ(s.emitters2[0].rays[0].segments[0].corners[1].y, s.path2.points[799].y);
-    // ...and starts over on the next update.
     s.update(1.0f);
     EXPECT_EQ(s.pathPos2[0], 0.0f);
     EXPECT_EQ(s.emitters2[0].rays[0].segments[0].corners[1].y, s.path2.points[0].y);
+
+    for (const float dt : {30.0f, 100.0f, 150.0f, 1000.0f, 1e7f, 0.17f}) {
+        for (float& p : s.pathPos0) p = 798.9f;
+        for (int frame = 0; frame < 5; ++frame) {
+            s.update(dt);
+            expectOnPaths(s);
+        }
+    }
+    skipTo(h, 60, 110.0);  // stalls through the sequencer: a frame of three seconds, one of ten
+    for (const std::uint64_t frames : {180u, 600u}) {
+        h.clock.setFrame(h.clock.frame() + frames - 1);
+        h.step();
+        EXPECT_NEAR(demo.dt, float(frames) / 6.0f, 0.02f);
+        expectOnPaths(s);
+    }
 }
 
 TEST_F(LaserSceneTest, ALevelOfExactlyOneHundredthIsQuietAndFreezesFromTheNextFrame) {
     DemoHarness h(60);
     h.init();
     setLevel(h, 0.5f);
-    // After the knot track scene's window, whose pulse draws random numbers too.
-    skipTo(h, 60, 116.0);
-    h.runUntil(116.5);
+    skipTo(h, 60, 116.0);  // after the knot track scene, whose pulse draws numbers too
+    h.step();
     ASSERT_EQ(demo.laser.active, 1);
     ASSERT_EQ(demo.knot.active, 0);
     EXPECT_EQ(demo.laser.quiet, 0);
 
-    setLevel(h, 0.01f);
-    std::uint32_t before = lcgState;
-    LaserEmitter shape = demo.laser.emitters1[5];
-    h.step();
-    EXPECT_EQ(demo.laser.quiet, 1);
-    EXPECT_EQ(drawsSince(before), 30 * 66);  // the quiet frame still crackles...
-    EXPECT_NE(demo.laser.emitters1[5].rays[1].segments[4].corners[2].x, shape.rays[1].segments[4].corners[2].x);
-    EXPECT_EQ(demo.laser.emitters1[5].frozen, 1);
-
-    shape = demo.laser.emitters1[5];
-    const float pos = demo.laser.pathPos1[5];
-    before = lcgState;
-    h.step();  // ...the next one holds still, while the positions move on
-    EXPECT_EQ(drawsSince(before), 0);
-    EXPECT_EQ(demo.laser.emitters1[5].rays[1].segments[4].corners[2].x, shape.rays[1].segments[4].corners[2].x);
-    EXPECT_GT(demo.laser.pathPos1[5], pos);
-
-    setLevel(h, 0.0101f);
-    before = lcgState;
-    h.step();  // loud again: unfrozen after this frame's (skipped) update
-    EXPECT_EQ(demo.laser.quiet, 0);
-    EXPECT_EQ(drawsSince(before), 0);
-    EXPECT_EQ(demo.laser.emitters1[5].frozen, 0);
-    before = lcgState;
-    h.step();
-    EXPECT_EQ(drawsSince(before), 30 * 66);
+    const auto frame = [&](float level, int draws, bool frozenAfter) {
+        setLevel(h, level);
+        const std::uint32_t before = lcgState;
+        const float pos = demo.laser.pathPos1[5];
+        h.step();
+        EXPECT_EQ(drawsSince(before), draws);
+        EXPECT_EQ(demo.laser.emitters1[5].frozen, frozenAfter ? 1 : 0);
+        EXPECT_GT(demo.laser.pathPos1[5], pos);
+    };
+    frame(0.01f, 30 * 66, true);    // the quiet frame still crackles...
+    frame(0.01f, 0, true);          // ...the next one holds still
+    frame(0.0101f, 0, false);       // loud again: thawed after this frame's skipped update
+    frame(0.0101f, 30 * 66, false);
 }
 
 TEST_F(LaserSceneTest, AFailedSpectrumRebuildsOnceAndThenStandsStill) {
@@ -149,20 +120,16 @@ TEST_F(LaserSceneTest, AFailedSpectrumRebuildsOnceAndThenStandsStill) {
     h.audio.spectrumFails = true;
     skipTo(h, 60, 104.0);
     const LaserEmitter asInit = demo.laser.emitters0[4];
-    h.runUntil(104.85);
-    ASSERT_EQ(demo.laser.active, 0);
-    // Until its window opens every bolt keeps the shape init left.
-    EXPECT_EQ(demo.laser.emitters0[4].rays[1].segments[3].corners[2].x, asInit.rays[1].segments[3].corners[2].x);
     std::uint32_t before = lcgState;
     while (demo.laser.active == 0) {
+        ASSERT_EQ(demo.laser.emitters0[4].rays[1].segments[3].corners[2].x, asInit.rays[1].segments[3].corners[2].x);
         before = lcgState;
         h.step();
     }
     EXPECT_EQ(demo.laser.bandLevel, -1.0f);
     EXPECT_EQ(demo.laser.quiet, 1);
-    ASSERT_EQ(demo.knot.mode, 4);  // whose pulse takes one draw per inner box
+    ASSERT_EQ(demo.knot.mode, 4);  // whose pulse takes one number per inner box
     EXPECT_EQ(drawsSince(before), 30 * 66 + 20);
-    for (const LaserEmitter& e : demo.laser.emitters2) EXPECT_EQ(e.frozen, 1);
     const LaserScene shapes = demo.laser;
     h.runUntil(120.0);
     for (std::size_t i = 0; i < 10; ++i) {
@@ -175,25 +142,24 @@ TEST_F(LaserSceneTest, AFailedSpectrumRebuildsOnceAndThenStandsStill) {
             }
         }
     }
-    // Unseen, the positions keep moving: a tenth of a step a second.
-    EXPECT_NEAR(demo.laser.pathPos0[0] - shapes.pathPos0[0], 1.51f, 0.02f);
+    EXPECT_NEAR(demo.laser.pathPos0[0] - shapes.pathPos0[0], 1.51f, 0.02f);  // unseen, they move on
 }
 
-class LaserWindowAtRate : public LaserSceneTest, public testing::WithParamInterface<std::uint32_t> {};
+class LaserWindowAtRate : public SceneTest, public testing::WithParamInterface<std::uint32_t> {};
 
-TEST_P(LaserWindowAtRate, StaysOnThePaths) {
+TEST_P(LaserWindowAtRate, TheWholeWindowStaysOnThePaths) {
     const std::uint32_t fps = GetParam();
     DemoHarness h(fps);
     h.init();
     skipTo(h, fps, 104.0);
     int frames = 0;
     while (demo.musicTime < 152.0f) {
-        // Crackling now and then, quiet (frozen, cheap to run) in between: the positions move
+        // Crackling now and then, quiet (frozen, cheap to run) in between; the positions move
         // on either way. At a thousand frames a second crackling is slow to run, so briefer.
         const float loud = fps >= 1000 ? 0.02f : 1.0f;
         setLevel(h, std::fmod(demo.musicTime, 4.0f) < loud ? 0.5f : 0.0f);
         h.step();
-        if (demo.laser.active == 1) ++frames;
+        frames += demo.laser.active;
         expectOnPaths(demo.laser);
         ASSERT_FALSE(HasFatalFailure());
     }
@@ -201,31 +167,5 @@ TEST_P(LaserWindowAtRate, StaysOnThePaths) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FramesPerSecond, LaserWindowAtRate, testing::Values(1u, 10u, 60u, 1000u));
-
-TEST_F(LaserSceneTest, StallsOfSecondsToMinutesStayOnThePaths) {
-    DemoHarness h(60);
-    h.init();
-    setLevel(h, 0.5f);
-    LaserScene& s = demo.laser;
-    for (const float dt : {30.0f, 100.0f, 150.0f, 1000.0f, 1e7f, 0.17f}) {
-        for (float& p : s.pathPos0) p = 798.9f;
-        for (float& p : s.pathPos2) p = 400.0f;
-        for (int frame = 0; frame < 5; ++frame) {
-            s.update(dt);
-            expectOnPaths(s);
-        }
-    }
-    // The stalled sequencer itself: frames three and ten seconds long inside the window.
-    skipTo(h, 60, 110.0);
-    h.step();
-    h.clock.setFrame(h.clock.frame() + 179);
-    h.step();
-    EXPECT_NEAR(demo.dt, 30.0f, 0.02f);
-    expectOnPaths(s);
-    h.clock.setFrame(h.clock.frame() + 599);
-    h.step();
-    EXPECT_NEAR(demo.dt, 100.0f, 0.02f);
-    expectOnPaths(s);
-}
 
 }  // namespace
