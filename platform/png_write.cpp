@@ -87,7 +87,8 @@ int encodeWithLibpng(EncodeState* state, int width, int height, int channels, co
     if (state->rows == nullptr) png_error(png, "out of memory");
     for (int y = 0; y < height; ++y) {
         // libpng takes non-const rows but only reads them when writing.
-        state->rows[y] = const_cast<png_bytep>(pixels + std::size_t(y) * rowBytes);
+        const std::size_t row = options->bottomUp ? std::size_t(height - 1 - y) : std::size_t(y);
+        state->rows[y] = const_cast<png_bytep>(pixels + row * rowBytes);
     }
     png_write_image(png, state->rows);
     png_write_end(png, nullptr);

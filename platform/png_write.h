@@ -16,6 +16,7 @@ struct PngWriteOptions {
     const std::uint8_t* paletteAlpha = nullptr;  // optional tRNS: one alpha per entry
     int paletteAlphaSize = 0;
     int compressionLevel = -1;     // zlib level 0..9; -1 for libpng's default
+    bool bottomUp = false;         // rows come bottom to top, as glReadPixels gives them
 };
 
 // Encodes width × height samples (channels 1 grey, 2 grey+alpha, 3 RGB, 4 RGBA; rows top to

@@ -3,6 +3,7 @@
 
 #include "app/shell_state.h"
 #include "gfx/gl.h"
+#include "gfx/random.h"
 #include "gfx/sine_table.h"
 #include "timeline/demo.h"
 
@@ -12,6 +13,9 @@ DemoHarness::DemoHarness(std::uint32_t fpsNum, std::uint32_t fpsDen, std::uint32
 DemoHarness::~DemoHarness() { demo.attach(nullptr, nullptr, nullptr, 0); }
 
 void DemoHarness::init() {
+    // A fresh run, even when several tests share one process.
+    restorePending = 1;
+    lcgState = 1;
     windowWidth = 800.0f;
     windowHeight = 600.0f;
     buildSineTable();

@@ -16,8 +16,9 @@ public:
     DemoHarness(const DemoHarness&) = delete;
     DemoHarness& operator=(const DemoHarness&) = delete;
 
-    // Sets the shell's window size globals, builds the sine table and initialises the demo
-    // (no textures: the tests that draw use GlContext as well).
+    // Starts a fresh run (random sequence and one-shot restore back at their start), sets the
+    // shell's window size globals, builds the sine table and initialises the demo (no textures:
+    // the tests that draw use GlContext as well).
     void init();
     // One frame: the clock moves one step, then Demo::update (and render when draw is true,
     // which needs a current GL context). Returns Demo::update's result.
