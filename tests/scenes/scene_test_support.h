@@ -1,6 +1,5 @@
-// What the scene tests share: moving a harness ahead without a stalled frame, detaching the
-// one demo from a harness before the harness goes away (or its music stream would release a
-// dead output at exit), and drawing frames to look at.
+// What the scene tests share: moving a harness ahead without a stalled frame, and drawing
+// frames to look at.
 #pragma once
 
 #include <cstdio>
@@ -23,18 +22,8 @@ inline void skipTo(DemoHarness& h, std::uint32_t fps, double seconds) {
     demo.previousTick = h.clock.ticks();
 }
 
-class SceneTest : public testing::Test {
-protected:
-    void TearDown() override { demo.attach(nullptr, nullptr, nullptr, 0); }
-};
-
 class ScenePixelTest : public GlTest {
 protected:
-    void TearDown() override {
-        demo.attach(nullptr, nullptr, nullptr, 0);
-        GlTest::TearDown();
-    }
-
     // Runs (without drawing) to just before t and draws the frame that passes it. With
     // VELDRIN_DUMP_DIR set the frame is kept there as name.ppm.
     std::vector<Rgb> frameAt(double seconds, const char* name) {

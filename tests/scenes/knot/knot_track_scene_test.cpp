@@ -34,7 +34,7 @@ void expectOnTrack(const KnotTrackScene& knot) {
     for (const float pos : knot.trackPos) ASSERT_LT(std::size_t(pathIndex(pos)), knot.track.points.size()) << pos;
 }
 
-using KnotTrackSceneTest = SceneTest;
+using KnotTrackSceneTest = testing::Test;
 
 TEST_F(KnotTrackSceneTest, InitTakesEightDrawsPerOuterBoxThenTwentyStartPositions) {
     buildSineTable();
@@ -175,7 +175,7 @@ TEST_F(KnotTrackSceneTest, PositionsPastTheEndOrCarriedThereByAStallStartOver) {
     }
 }
 
-class KnotWindowAtRate : public SceneTest, public testing::WithParamInterface<std::uint32_t> {};
+class KnotWindowAtRate : public testing::TestWithParam<std::uint32_t> {};
 
 TEST_P(KnotWindowAtRate, TheWholeWindowStaysOnTheTrackAndRestoresOnce) {
     const std::uint32_t fps = GetParam();

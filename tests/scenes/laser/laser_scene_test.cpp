@@ -28,7 +28,7 @@ void expectOnPaths(const LaserScene& s) {
     }
 }
 
-using LaserSceneTest = SceneTest;
+using LaserSceneTest = testing::Test;
 
 TEST_F(LaserSceneTest, InitBuildsThirtyBoltsThreePathsAndDrawsThirtyStartPositions) {
     buildSineTable();
@@ -145,7 +145,7 @@ TEST_F(LaserSceneTest, AFailedSpectrumRebuildsOnceAndThenStandsStill) {
     EXPECT_NEAR(demo.laser.pathPos0[0] - shapes.pathPos0[0], 1.51f, 0.02f);  // unseen, they move on
 }
 
-class LaserWindowAtRate : public SceneTest, public testing::WithParamInterface<std::uint32_t> {};
+class LaserWindowAtRate : public testing::TestWithParam<std::uint32_t> {};
 
 TEST_P(LaserWindowAtRate, TheWholeWindowStaysOnThePaths) {
     const std::uint32_t fps = GetParam();
