@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/capture.h"
 #include "app/options.h"
 #include "app/shell.h"
 
@@ -19,5 +20,5 @@ int main(int argc, char** argv) {
         case ParseResult::Run:
             break;
     }
-    return runShell(options);
+    return options.capturing() ? runCapture(options) : runShell(options);
 }

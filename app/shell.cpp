@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/catch_up.h"
 #include "app/debug_print.h"
 #include "app/shell_state.h"
 #include "assets/embedded.h"
@@ -118,17 +119,36 @@ int runShell(const Options& options) {
         return 1;
     }
 
-    SteadyClock clock;
+    CatchUpClock clock(options.fps);
     std::unique_ptr<AudioOutput> audio = createAudioOutput(AudioMode::Device, clock);
     const EmbeddedAsset* track = findEmbeddedAsset("music.mp3");
     demo.attach(&clock, audio.get(), track != nullptr ? track->data : nullptr, track != nullptr ? track->size : 0);
+    // The demo outlives this function (it is destroyed at exit); it must not keep pointers to
+    // the clock and the output once they are gone.
+    struct Detach {
+        ~Detach() {
+            demo.music.free();
+            demo.attach(nullptr, nullptr, nullptr, 0);
+        }
+    } detach;
+
     startUp();
     if (demo.music.stream == 0) {
         std::fprintf(stderr, "veldrin: the embedded music track cannot be decoded\n");
-        demo.music.free();
         destroyMainWindow();
         return 1;
     }
+
+    if (options.start > 0.0) {
+        audio->followClock(true);
+        const bool going = catchUp(options.start, clock.steps());
+        audio->followClock(false);
+        if (!going) {
+            destroyMainWindow();
+            return 0;
+        }
+    }
+    clock.goLive();
 
     // Every animation is counted per frame, so the loop keeps a steady rate of its own:
     // vsync where the driver gives 60 Hz, otherwise a sleep until the next frame's deadline.
@@ -154,7 +174,6 @@ int runShell(const Options& options) {
         }
     }
     running = 0;
-    demo.music.free();
     destroyMainWindow();
     return 0;
 }

@@ -20,27 +20,41 @@ class AudioOutput {
 public:
     virtual ~AudioOutput() = default;
 
-    // Opens the output at the sample rate. 1 on success, 0 on failure.
+    // Opens the output at the sample rate (kSampleRate is the only one offered; anything else
+    // is 0 with a line on stderr). Starts afresh: a stream made before is released. A device
+    // that will not open is not a failure: the output says so in one line on stderr and plays
+    // silently, paced by the clock, so the demo still runs its length. 1 on success, 0 on failure.
     virtual int init(int sampleRate) = 0;
-    // Creates the stream over MP3 bytes in memory (never copied to a file). 1 or 0.
+    // Creates the stream over MP3 bytes in memory (never copied to a file; they must outlive
+    // the stream). Returns once the first frames have decoded, the rest follows in the
+    // background. Bytes that do not decode give 0 and a line on stderr. 1 or 0.
     virtual int createStream(const unsigned char* bytes, std::size_t size) = 0;
-    // Starts the output. 1 or 0.
+    // Starts the output. 1, or 0 when it was not initialised.
     virtual int start() = 0;
     // Begins playing the stream from its start. Does nothing without a stream.
     virtual void play() = 0;
-    // Nonzero while the stream plays; 0 once it has played to its end, or without a stream.
+    // Nonzero from play until the whole stream has been played (handed to the device, or
+    // reached by the clock); 0 before play, after the end, and without a stream.
     virtual int isActive() = 0;
-    // Fills out[0..255] with |X_k| × 2/512 of the 512 mono samples being heard now
-    // (Hann window). Returns 0, or -1 when there is no stream to analyse.
+    // Fills out[0..255] with |X_k| × 2/512 of the 512 mono samples before the play position
+    // (Hann window; silence before play, past the end and where decoding has not yet reached;
+    // Offline waits for the decoder instead, so that a capture is the same on every run).
+    // Returns 0, or -1 when there is no stream to analyse.
     virtual int spectrum(float* out) = 0;
-    // Stops and releases everything; safe to call more than once.
+    // Stops the device, ends the decoding and releases everything; safe to call more than
+    // once.
     virtual void release() = 0;
+    // Catching up (starting the show at a later time): while on, every mode takes its position
+    // from the clock and waits for the decoder, exactly as Offline does, and a device stays
+    // silent. Turning it off hands the device the position the clock has reached, so the sound
+    // starts there. Off by default.
+    virtual void followClock(bool on) = 0;
 };
 
 enum class AudioMode {
     Device,   // the default device; falls back to Silent (one line on stderr) when none opens
-    Silent,   // no device: position from the clock, in real time
-    Offline,  // no device: position from the clock, which the caller steps frame by frame
+    Silent,   // no device: position = (ticks since play) × 44.1 frames, in real time
+    Offline,  // as Silent, on a clock the caller steps frame by frame (capture, tests)
 };
 
 // The clock must outlive the output; it is the same clock the music time is measured with.

@@ -31,7 +31,8 @@ private:
 class FixedStepClock final : public Clock {
 public:
     FixedStepClock(std::uint32_t fpsNum, std::uint32_t fpsDen = 1, std::uint32_t base = 0);
-    std::uint32_t ticks() override;
+    std::uint32_t ticks() override { return ticksAt(frame_); }
+    std::uint32_t ticksAt(std::uint64_t frame) const;
 
     void setFrame(std::uint64_t frame) { frame_ = frame; }
     void advance() { ++frame_; }

@@ -14,8 +14,15 @@ struct PngImage {
     std::vector<std::uint8_t> pixels;    // rows top to bottom, gamma-corrected
 };
 
+// Images wider or taller than this are refused before anything is allocated for them.
+constexpr int kPngMaxSide = 8192;
+
+// The gamma the images are assumed to carry when they have no gAMA chunk.
+constexpr double kPngDefaultFileGamma = 0.45455;
+
 // The screen gamma: 2.2, or 2.2 divided by the environment's VIEWING_GAMMA when that holds a
-// positive finite number. Anything else is ignored with one line on stderr.
+// positive finite number between 0.1 and 10. Anything else is ignored with one line on stderr
+// (once per process). Read anew on every call.
 double screenGamma();
 
 // Decodes and prepares an image as it will be uploaded. maxSize bounds each side (the GL's
@@ -24,6 +31,11 @@ double screenGamma();
 bool decodePngForTexture(const unsigned char* data, std::size_t size, double screenGamma,
                          int maxSize, PngImage& out);
 
+// Decodes at the image's own size without gamma correction (the window icon): 8-bit RGB, or
+// RGBA when the image has alpha.
+bool decodePng(const unsigned char* data, std::size_t size, PngImage& out);
+
 // Creates, binds and fills one texture (needs a current GL context). Returns its name, or 0
-// when decoding failed; the new texture stays bound to GL_TEXTURE_2D.
+// when decoding failed (then no texture is created); the new texture stays bound to
+// GL_TEXTURE_2D.
 unsigned int loadPngTexture(const unsigned char* data, std::size_t size);

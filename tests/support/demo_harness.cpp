@@ -3,13 +3,19 @@
 
 #include "app/shell_state.h"
 #include "gfx/gl.h"
+#include "gfx/random.h"
 #include "gfx/sine_table.h"
 #include "timeline/demo.h"
 
 DemoHarness::DemoHarness(std::uint32_t fpsNum, std::uint32_t fpsDen, std::uint32_t base)
     : clock(fpsNum, fpsDen, base) {}
 
+DemoHarness::~DemoHarness() { demo.attach(nullptr, nullptr, nullptr, 0); }
+
 void DemoHarness::init() {
+    // A fresh run, even when several tests share one process.
+    restorePending = 1;
+    lcgState = 1;
     windowWidth = 800.0f;
     windowHeight = 600.0f;
     buildSineTable();

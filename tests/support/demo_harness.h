@@ -11,9 +11,14 @@ class DemoHarness {
 public:
     // fps as num/den; base is the clock's first tick (to test the 32-bit wrap).
     explicit DemoHarness(std::uint32_t fpsNum = 60, std::uint32_t fpsDen = 1, std::uint32_t base = 0);
+    // The demo outlives the harness: it forgets the clock and the output again.
+    ~DemoHarness();
+    DemoHarness(const DemoHarness&) = delete;
+    DemoHarness& operator=(const DemoHarness&) = delete;
 
-    // Sets the shell's window size globals, builds the sine table and initialises the demo
-    // (no textures: the tests that draw use GlContext as well).
+    // Starts a fresh run (random sequence and one-shot restore back at their start), sets the
+    // shell's window size globals, builds the sine table and initialises the demo (no textures:
+    // the tests that draw use GlContext as well).
     void init();
     // One frame: the clock moves one step, then Demo::update (and render when draw is true,
     // which needs a current GL context). Returns Demo::update's result.

@@ -19,6 +19,7 @@ public:
         return 0;
     }
     void release() override { ++releases; }
+    void followClock(bool on) override { followingClock = on; }
 
     // Sets every bin to the same level.
     void fill(float level) { bins.fill(level); }
@@ -31,4 +32,5 @@ public:
     int plays = 0;
     int spectrumReads = 0;
     int releases = 0;
+    bool followingClock = false;
 };

@@ -1,0 +1,242 @@
+// The audio outputs: an SDL device fed from the decoded track, or no device at all with the
+// play position taken from the music clock. The SDL callback and the decoding thread are the
+// only other threads; they share the play position, the decoded count and the playing flag
+// through atomics, so nothing on the frame path takes a lock or allocates.
+#include "platform/audio.h"
+
+#include <SDL.h>
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/clock.h"
+#include "platform/mp3_decoder.h"
+#include "platform/spectrum.h"
+
+static_assert(Mp3Decoder::kRate == kSampleRate, "the decoder delivers the output's rate");
+
+namespace {
+
+// alsa-lib prints its own errors to stderr, half a dozen lines when a machine has no sound
+// card at all, before SDL reports the failure that we turn into one line. While the device is
+// probed its messages are dropped (SDL loads alsa-lib at run time, so it is reached the same
+// way); afterwards its default reporting is back.
+class QuietAlsa {
+public:
+    QuietAlsa() {
+        library_ = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+        if (library_ == nullptr) library_ = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (library_ == nullptr) return;
+        setHandler_ = reinterpret_cast<SetHandler>(dlsym(library_, "snd_lib_error_set_handler"));
+        if (setHandler_ != nullptr) setHandler_(discard);
+    }
+    ~QuietAlsa() {
+        if (setHandler_ != nullptr) setHandler_(nullptr);
+        if (library_ != nullptr) dlclose(library_);
+    }
+    QuietAlsa(const QuietAlsa&) = delete;
+    QuietAlsa& operator=(const QuietAlsa&) = delete;
+
+private:
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    static void discard(const char*, int, const char*, int, const char*, ...) {}
+
+    void* library_ = nullptr;
+    SetHandler setHandler_ = nullptr;
+};
+
+class PlatformAudioOutput final : public AudioOutput {
+public:
+    PlatformAudioOutput(AudioMode mode, Clock& clock) : requested_(mode), mode_(mode), clock_(clock) {}
+    ~PlatformAudioOutput() override { release(); }
+    PlatformAudioOutput(const PlatformAudioOutput&) = delete;
+    PlatformAudioOutput& operator=(const PlatformAudioOutput&) = delete;
+
+    int init(int sampleRate) override;
+    int createStream(const unsigned char* bytes, std::size_t size) override;
+    int start() override;
+    void play() override;
+    int isActive() override;
+    int spectrum(float* out) override;
+    void release() override;
+    void followClock(bool on) override;
+
+private:
+    std::uint64_t clockPosition();
+    bool clockDriven() const { return device_ == 0 || followClock_.load(std::memory_order_acquire); }
+    static void SDLCALL fill(void* self, Uint8* stream, int len);
+    void fillDevice(float* out, std::uint64_t frames);
+    std::uint64_t position();
+    // Keeps the SDL callback out while the stream or the play state changes under it.
+    void lockDevice() { if (device_ != 0) SDL_LockAudioDevice(device_); }
+    void unlockDevice() { if (device_ != 0) SDL_UnlockAudioDevice(device_); }
+
+    const AudioMode requested_;
+    AudioMode mode_;  // Device turns Silent when no device opens
+    Clock& clock_;
+    bool initialised_ = false;
+    bool audioSubsystem_ = false;
+    SDL_AudioDeviceID device_ = 0;
+    bool hasStream_ = false;
+    Mp3Decoder decoder_;
+    SpectrumAnalyser analyser_;
+    std::atomic<bool> playing_{false};
+    std::atomic<std::uint64_t> devicePosition_{0};  // frames handed to the device since play
+    std::uint32_t playTicks_ = 0;
+    std::atomic<bool> followClock_{false};
+};
+
+int PlatformAudioOutput::init(int sampleRate) {
+    release();
+    if (sampleRate != Mp3Decoder::kRate) {
+        std::fprintf(stderr, "veldrin: audio output at %d Hz is not supported (only %d Hz)\n", sampleRate,
+                     Mp3Decoder::kRate);
+        return 0;
+    }
+    initialised_ = true;
+    if (mode_ != AudioMode::Device) return 1;
+
+    // Without a sound card the demo still runs its whole length, paced by the clock: a missing
+    // device is no reason to end after the first frame.
+    const QuietAlsa quiet;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        std::fprintf(stderr, "veldrin: no audio device (%s); playing silently\n", SDL_GetError());
+        mode_ = AudioMode::Silent;
+        return 1;
+    }
+    audioSubsystem_ = true;
+    SDL_AudioSpec want{};
+    want.freq = sampleRate;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = 1024;
+    want.callback = fill;
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);  // no changes allowed: SDL converts
+    if (device_ == 0) {
+        std::fprintf(stderr, "veldrin: no audio device (%s); playing silently\n", SDL_GetError());
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        audioSubsystem_ = false;
+        mode_ = AudioMode::Silent;
+    }
+    return 1;
+}
+
+int PlatformAudioOutput::createStream(const unsigned char* bytes, std::size_t size) {
+    lockDevice();
+    playing_.store(false, std::memory_order_release);
+    hasStream_ = false;
+    unlockDevice();
+    decoder_.close();
+    if (!decoder_.open(bytes, size)) {
+        std::fprintf(stderr, "veldrin: cannot play the music track: %s\n", decoder_.error());
+        return 0;
+    }
+    decoder_.decodeInBackground();
+    hasStream_ = true;
+    return 1;
+}
+
+int PlatformAudioOutput::start() {
+    if (!initialised_) return 0;
+    if (device_ != 0) SDL_PauseAudioDevice(device_, 0);
+    return 1;
+}
+
+void PlatformAudioOutput::play() {
+    if (!hasStream_) return;
+    lockDevice();
+    devicePosition_.store(0, std::memory_order_release);
+    playTicks_ = clock_.ticks();
+    playing_.store(true, std::memory_order_release);
+    unlockDevice();
+}
+
+std::uint64_t PlatformAudioOutput::clockPosition() {
+    // 44.1 frames per millisecond; the unsigned 32-bit difference survives the tick wrap.
+    const std::uint32_t elapsedMs = clock_.ticks() - playTicks_;
+    return std::uint64_t(elapsedMs) * 441 / 10;
+}
+
+std::uint64_t PlatformAudioOutput::position() {
+    if (!playing_.load(std::memory_order_acquire)) return 0;
+    if (clockDriven()) return clockPosition();
+    return devicePosition_.load(std::memory_order_acquire);
+}
+
+void PlatformAudioOutput::followClock(bool on) {
+    if (!on && followClock_.load(std::memory_order_acquire)) {
+        lockDevice();
+        devicePosition_.store(playing_.load(std::memory_order_acquire) ? clockPosition() : 0,
+                              std::memory_order_release);
+        followClock_.store(false, std::memory_order_release);
+        unlockDevice();
+        return;
+    }
+    followClock_.store(on, std::memory_order_release);
+}
+
+int PlatformAudioOutput::isActive() {
+    if (!hasStream_ || !playing_.load(std::memory_order_acquire)) return 0;
+    return position() < decoder_.totalFrames() ? 1 : 0;
+}
+
+int PlatformAudioOutput::spectrum(float* out) {
+    if (!hasStream_ || !analyser_.ready()) return -1;
+    const std::uint64_t at = position();
+    // Offline capture may run ahead of the decoder; it waits, so that every frame sees the
+    // samples of its own music time and a capture is the same on every run.
+    if (mode_ == AudioMode::Offline || followClock_.load(std::memory_order_acquire))
+        decoder_.waitFor(std::min(at, decoder_.totalFrames()));
+    analyser_.analyse(decoder_.samples(), decoder_.decodedFrames(), at, out);
+    return 0;
+}
+
+void PlatformAudioOutput::release() {
+    if (device_ != 0) {
+        SDL_CloseAudioDevice(device_);  // waits for a callback in progress
+        device_ = 0;
+    }
+    if (audioSubsystem_) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        audioSubsystem_ = false;
+    }
+    playing_.store(false, std::memory_order_release);
+    hasStream_ = false;
+    decoder_.close();
+    initialised_ = false;
+    mode_ = requested_;
+}
+
+void SDLCALL PlatformAudioOutput::fill(void* self, Uint8* stream, int len) {
+    // SDL hands out a buffer of whole F32 stereo frames (the format was fixed at open).
+    static_cast<PlatformAudioOutput*>(self)->fillDevice(reinterpret_cast<float*>(stream),
+                                                        std::uint64_t(len) / (2 * sizeof(float)));
+}
+
+void PlatformAudioOutput::fillDevice(float* out, std::uint64_t frames) {
+    if (!playing_.load(std::memory_order_acquire) || followClock_.load(std::memory_order_acquire)) {
+        std::memset(out, 0, frames * 2 * sizeof(float));
+        return;
+    }
+    const std::uint64_t at = devicePosition_.load(std::memory_order_relaxed);
+    const std::uint64_t total = decoder_.totalFrames();
+    // What the decoder has not reached yet plays as silence rather than holding the clock up.
+    const std::uint64_t ready = std::min(decoder_.decodedFrames(), total);
+    const std::uint64_t copy = at < ready ? std::min(frames, ready - at) : 0;
+    if (copy > 0) std::memcpy(out, decoder_.samples() + 2 * at, copy * 2 * sizeof(float));
+    std::memset(out + 2 * copy, 0, (frames - copy) * 2 * sizeof(float));
+    // The position runs on past the end, so the spectrum there is of silence, as it is heard.
+    devicePosition_.store(at + frames, std::memory_order_release);
+}
+
+}  // namespace
+
+std::unique_ptr<AudioOutput> createAudioOutput(AudioMode mode, Clock& clock) {
+    return std::make_unique<PlatformAudioOutput>(mode, clock);
+}

@@ -1,0 +1,32 @@
+// Runs the veldrin program itself, as a user would, and collects its exit status and stderr.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ProgramRun {
+    int status = -1;     // exit status; 128 + signal when it died by one
+    std::string errors;  // what it wrote on stderr
+};
+
+// args exclude the program name. extraEnv holds "NAME=value" entries added to the environment;
+// interruptAfterSeconds > 0 sends SIGINT that long after the start.
+ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {},
+                      double interruptAfterSeconds = 0.0);
+
+// A fresh empty folder under the system's temporary folder, removed with everything in it by
+// the destructor.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+std::vector<std::string> listFolder(const std::string& path);
+std::string readFile(const std::string& path);

@@ -1,0 +1,112 @@
+// The spectrum analyser against signals whose spectrum is known in closed form.
+#include "platform/spectrum.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+constexpr int kBins = kSpectrumSize / 2;
+
+// Interleaved stereo frames: left = a sin(bin k), right = b sin(bin k), bin-centred.
+std::vector<float> stereoSine(int frames, int bin, float left, float right) {
+    std::vector<float> out(std::size_t(frames) * 2);
+    for (int i = 0; i < frames; ++i) {
+        const double s = std::sin(2.0 * std::numbers::pi * bin * i / kSpectrumSize);
+        out[std::size_t(2 * i)] = float(left * s);
+        out[std::size_t(2 * i + 1)] = float(right * s);
+    }
+    return out;
+}
+
+std::vector<float> analyse(SpectrumAnalyser& analyser, const std::vector<float>& stereo, std::uint64_t available,
+                           std::uint64_t position) {
+    std::vector<float> out(kBins, -1.0f);
+    EXPECT_TRUE(analyser.analyse(stereo.data(), available, position, out.data()));
+    return out;
+}
+
+float largestOutside(const std::vector<float>& bins, int from, int to) {
+    float largest = 0.0f;
+    for (int k = 0; k < kBins; ++k) {
+        if (k < from || k > to) largest = std::max(largest, bins[std::size_t(k)]);
+    }
+    return largest;
+}
+
+TEST(Spectrum, FullScaleBinCentredSineReadsOneHalf) {
+    SpectrumAnalyser analyser;
+    ASSERT_TRUE(analyser.ready());
+    const auto sine = stereoSine(2048, 20, 1.0f, 1.0f);
+    const auto bins = analyse(analyser, sine, 2048, 1024);
+    // Hann: the peak keeps half the amplitude, each neighbour a quarter, the rest nothing.
+    EXPECT_NEAR(bins[20], 0.5f, 1e-4f);
+    EXPECT_NEAR(bins[19], 0.25f, 1e-4f);
+    EXPECT_NEAR(bins[21], 0.25f, 1e-4f);
+    EXPECT_LT(largestOutside(bins, 19, 21), 1e-4f);
+}
+
+TEST(Spectrum, ConstantSignalFillsTheFirstBins) {
+    SpectrumAnalyser analyser;
+    const std::vector<float> ones(2 * 600, 1.0f);
+    const auto bins = analyse(analyser, ones, 600, 600);
+    // The periodic Hann window sums to 256 exactly: DC 256 × 2/512 = 1, bin 1 half that.
+    EXPECT_NEAR(bins[0], 1.0f, 1e-5f);
+    EXPECT_NEAR(bins[1], 0.5f, 1e-5f);
+    EXPECT_LT(largestOutside(bins, 0, 1), 1e-5f);
+}
+
+TEST(Spectrum, MixesBothChannelsToMono) {
+    SpectrumAnalyser analyser;
+    // Opposite channels cancel ...
+    auto bins = analyse(analyser, stereoSine(1024, 30, 1.0f, -1.0f), 1024, 1024);
+    EXPECT_LT(largestOutside(bins, -1, -1), 1e-6f);
+    // ... and one channel alone counts half.
+    bins = analyse(analyser, stereoSine(1024, 30, 1.0f, 0.0f), 1024, 1024);
+    EXPECT_NEAR(bins[30], 0.25f, 1e-4f);
+    bins = analyse(analyser, stereoSine(1024, 30, 0.0f, 1.0f), 1024, 1024);
+    EXPECT_NEAR(bins[30], 0.25f, 1e-4f);
+}
+
+TEST(Spectrum, AnalysesTheFramesJustBeforeThePosition) {
+    SpectrumAnalyser analyser;
+    // A tone at bin 8 for 512 frames, then one at bin 50.
+    auto signal = stereoSine(512, 8, 1.0f, 1.0f);
+    const auto later = stereoSine(512, 50, 1.0f, 1.0f);
+    signal.insert(signal.end(), later.begin(), later.end());
+    auto bins = analyse(analyser, signal, 1024, 512);
+    EXPECT_NEAR(bins[8], 0.5f, 1e-4f);
+    EXPECT_LT(bins[50], 1e-4f);
+    bins = analyse(analyser, signal, 1024, 1024);
+    EXPECT_NEAR(bins[50], 0.5f, 1e-4f);
+    EXPECT_LT(bins[8], 1e-4f);
+}
+
+TEST(Spectrum, FramesBeforeTheStartAndPastTheEndAreSilence) {
+    SpectrumAnalyser analyser;
+    const int length = 700;
+    const auto sine = stereoSine(length, 12, 0.8f, 0.3f);
+
+    EXPECT_LT(largestOutside(analyse(analyser, sine, length, 0), -1, -1), 1e-9f);
+
+    // Near the start: the same as the signal preceded by explicit zeros.
+    std::vector<float> padded(2 * kSpectrumSize, 0.0f);
+    padded.insert(padded.end(), sine.begin(), sine.end());
+    EXPECT_EQ(analyse(analyser, sine, length, 200), analyse(analyser, padded, padded.size() / 2, 200 + 512));
+
+    // Near the end, and where only part has been decoded: followed by explicit zeros.
+    std::vector<float> trailing = sine;
+    trailing.resize(sine.size() + 2 * kSpectrumSize, 0.0f);
+    EXPECT_EQ(analyse(analyser, sine, length, length + 100), analyse(analyser, trailing, length + 512, length + 100));
+    std::vector<float> cut(sine.begin(), sine.begin() + 2 * 600);
+    cut.resize(sine.size(), 0.0f);
+    EXPECT_EQ(analyse(analyser, sine, 600, 650), analyse(analyser, cut, length, 650));
+
+    EXPECT_LT(largestOutside(analyse(analyser, sine, length, length + 512), -1, -1), 1e-9f);
+    EXPECT_LT(largestOutside(analyse(analyser, sine, 0, 600), -1, -1), 1e-9f);
+}
+
+}  // namespace
