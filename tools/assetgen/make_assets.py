@@ -74,7 +74,8 @@ def make_music():
     with tempfile.TemporaryDirectory() as tmp:
         wav = os.path.join(tmp, "music.wav")
         write_wav(wav, mix)
-        subprocess.run(["lame", "--quiet", "-b", "160", "--cbr", "--add-id3v2", "--pad-id3v2-size", "449",
+        subprocess.run(["lame", "--quiet", "-b", "160", "--cbr", "--add-id3v2", "--id3v2-latin1",
+                        "--pad-id3v2-size", "472",
                         "--tt", "veldrin", "--ta", "TAVO", wav, out], check=True)
     print(f"wrote {os.path.relpath(out, ROOT)} ({os.path.getsize(out)} bytes)")
     return out

@@ -99,6 +99,11 @@ def ring(midi, centre=2842.0):
     return (round(centre / f) * f, 25.0, 0.03)
 
 
+# a melody bar for chords outside the theme's own order
+THEME_E = [(0, 2, 80), (2, 2, 76), (4, 2, 71), (6, 2, 74)]
+THEME_FOR = {"Am": (THEME[0], THEME[4]), "F": (THEME[1], THEME[5]), "C": (THEME[2], THEME[6]),
+             "G": (THEME[3], THEME[7]), "Dm": (THEME[5],), "Em": (THEME[3],), "E": (THEME_E,)}
+
 # quiet moments: (first beat, last beat) where everything stops
 STOPS = [(bar[1], bar[1] + bar[2]) for bar in BARS if bar[0] == "stop"]
 
@@ -228,21 +233,26 @@ def render(seed=2006):
                 if section == "final" and (b0 + k) % 8 == 7:
                     continue
                 for i, m in enumerate(STAB[chord]):
-                    note(stabs, "organ", m, b0 + k, 0.2, 0.2 if section == "drive" else 0.27, pan=(i - 1) * 0.25,
+                    note(stabs, "organ", m, b0 + k, 0.2, 0.2 if section == "drive" else 0.31, pan=(i - 1) * 0.25,
                          rev=0.25, bright=2400, dark=700, fdecay=0.05, attack=0.002, decay=0.1,
                          sustain=0.25, release=0.06)
 
         # ---------------- lead theme
-        if section in ("theme", "final", "laser"):
-            if section == "laser":
-                bar_theme = THEME[(b0 // 4) % 8]
-            else:
+        if section in ("theme", "final", "laser", "breakdown", "calm"):
+            if section in ("theme", "final"):
                 bar_theme = THEME[theme_bar % 8]
                 theme_bar += 1
+            else:
+                options = THEME_FOR[chord]
+                bar_theme = options[(b0 // 4) % len(options)]
             for e0, el, m in bar_theme:
                 if e0 / 2.0 >= nb:
                     continue
-                if section == "laser":
+                if section in ("breakdown", "calm"):
+                    note(lead, "bell", m, b0 + e0 / 2.0, el / 2.0 * 0.9, 0.06, dly=0.5, rev=0.7,
+                         bright=3000, dark=1200, fdecay=0.2, attack=0.01, decay=0.4, sustain=0.4,
+                         release=0.3)
+                elif section == "laser":
                     note(lead, "square", m, b0 + e0 / 2.0, el / 2.0 * 0.8, 0.07, dly=0.3, rev=0.25,
                          bright=4800, dark=3000, fdecay=0.1, reso=0.8, attack=0.004, decay=0.2,
                          formant=(2850, 4, 0.5),
@@ -260,7 +270,7 @@ def render(seed=2006):
         if drums_on and section != "fill" and section != "build":
             for k in range(nb):
                 kk = kicks[(b0 + k) % 3]
-                hit(drums, kk, b0 + k, 0.5)
+                hit(drums, kk, b0 + k, 0.42)
                 kick_times.append(bt(b0 + k))
                 if (b0 + k) % 2 == 0 and section != "groove" or ((b0 + k) % 2 == 0 and b0 >= 61):
                     hit(drums, claps[k % 2], b0 + k, 0.26, rev=0.35)
@@ -366,10 +376,11 @@ def render(seed=2006):
     gate *= np.clip((END_FADE - t) / (END_FADE - fade_start), 0, 1) ** 1.5
     mix *= gate[None, :]
 
-    # soft knee keeps the peaks below full scale
+    # soft knee keeps the peaks below full scale, with room for the encoder's overshoot
+    mix *= 0.9
     a = np.abs(mix)
-    knee = 0.75
+    knee, ceiling = 0.7, 0.93
     over = a > knee
-    mix[over] = np.sign(mix[over]) * (knee + (0.98 - knee) * np.tanh((a[over] - knee) / (0.98 - knee)))
+    mix[over] = np.sign(mix[over]) * (knee + (ceiling - knee) * np.tanh((a[over] - knee) / (ceiling - knee)))
     return mix
 
