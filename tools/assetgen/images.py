@@ -98,13 +98,13 @@ def cloud(rng):
     wob = np.zeros_like(ang)
     for k, a in ((2, 0.10), (3, 0.08), (5, 0.05), (7, 0.03)):
         wob += a * np.cos(k * ang + rng.random() * 2 * np.pi)
-    r = np.hypot(x, y) / (0.62 + wob)
+    r = np.hypot(x, y) / (0.7 + wob)
     shape = np.clip(1.0 - r, 0.0, 1.0) ** 1.4
     detail = fbm(rng, n, 5, 6, gain=0.55)
     dens = shape * (0.45 + 0.9 * detail)
     dens = np.clip(dens, 0, None) ** 1.2
     # hard guarantee: pure black well before the image edge
-    edge = np.clip((0.92 - np.hypot(x, y)) / 0.2, 0, 1) ** 2
+    edge = np.clip((0.88 - np.hypot(x, y)) / 0.25, 0, 1) ** 2
     dens = np.clip(dens * edge * 1.15, 0, 1)
     col = dens[..., None] * np.array([0.97, 0.97, 1.0])
     return to_u8(col)
@@ -117,7 +117,7 @@ def laser():
     u = np.arange(n) / (n - 1.0)
     d = 1.0 - v                               # distance from the spine
     core = np.exp(-(d / 0.22) ** 2)
-    glow = (1.0 - d) ** 2.2
+    glow = (1.0 - d) ** 1.3
     # faint streaks along the ribbon so the bolts shimmer
     streak = 1.0 + 0.12 * np.sin(2 * np.pi * 3 * u)[None, :] * (d[:, None] > 0.15)
     inten = np.clip((0.55 * glow[:, None] + 0.6 * core[:, None]) * streak, 0, 1)
@@ -125,7 +125,7 @@ def laser():
     r = inten
     g = inten * (0.55 + 0.45 * white)
     b = inten * (0.25 + 0.75 * white)
-    a = np.clip(inten * 1.1, 0, 1)
+    a = np.clip(inten * 1.1, 0, 1) ** 0.8
     a[0, :] = 0.0
     rgba = np.stack([r, g, b, a], axis=-1)
     return to_u8(rgba)

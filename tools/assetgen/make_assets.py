@@ -89,19 +89,43 @@ def analyse(path):
     return analysis.report(mono, music.bt, music.SWITCHES, bar_starts)
 
 
+# what each scene needs from the music; checked on every run
+TARGETS = [
+    ("knot_m3_beats", ">=", 0.9, "inner boxes flash red on the beats"),
+    ("knot_m3_share", "<=", 0.5, "... but not all the time"),
+    ("knot_m128_share", ">=", 0.7, "corner sparkle most of the time"),
+    ("knot_m128_gaps", ">=", 2, "... with a few short gaps"),
+    ("laser_m33_share", ">=", 0.7, "bolts crackle while the music is busy"),
+    ("laser_quiet_runs", ">=", 3, "... and freeze in the stops"),
+    ("dodeca_m4_busy_beats", ">=", 0.8, "shells turn red on the beats"),
+    ("dodeca_m4_calm_beats", "<=", 0.2, "... but not in the wire-only stretches"),
+    ("dodeca_m4_share", "<=", 0.5, "... and not all the time"),
+]
+
+
+def check(figures):
+    failed = []
+    for key, op, limit, what in TARGETS:
+        v = figures[key]
+        if not (v >= limit if op == ">=" else v <= limit):
+            failed.append(f"  {what}: {key} = {v:.3g}, wanted {op} {limit}")
+    print("reaction check: " + ("ok" if not failed else "FAILED\n" + "\n".join(failed)))
+    return not failed
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__)
     ap.add_argument("--images", action="store_true", help="only the pictures")
     ap.add_argument("--analyse", action="store_true", help="only analyse the committed music")
     args = ap.parse_args()
     os.makedirs(ASSETS, exist_ok=True)
-    if args.analyse:
-        analyse(os.path.join(ASSETS, "music.mp3"))
-        return
-    make_images()
-    if args.images:
-        return
-    analyse(make_music())
+    if not args.analyse:
+        make_images()
+        if args.images:
+            return
+        make_music()
+    if not check(analyse(os.path.join(ASSETS, "music.mp3"))):
+        sys.exit(1)
 
 
 if __name__ == "__main__":
