@@ -75,7 +75,9 @@ _b = _bars("stop", _b, 1, ["G"], 2)                                    # 223 .. 
 _b = _bars("laser", _b, 2, ["Dm", "E"])                                # 225 .. 233
 _b = _bars("stop", _b, 1, ["E"], 2)                                    # 233 .. 235
 _b = _bars("heavy", _b, 4, ["Am", "F", "Dm", "E"])                     # 235 .. 251
-_b = _bars("calm", _b, 4, ["F", "C", "G", "Am"])                       # 251 .. 267
+_b = _bars("breath", _b, 1, ["E"], 2)                                  # 251 .. 253
+_b = _bars("calm", _b, 3, ["F", "C", "G"])                             # 253 .. 265
+_b = _bars("calm", _b, 1, ["Am"], 2)                                   # 265 .. 267
 _b = _bars("final", _b, 8, MAIN)                                       # 267 .. 299
 _b = _bars("fill", _b, 1, ["G"], 2)                                    # 299 .. 301
 _b = _bars("outro", _b, 3, ["Am", "F", "Am"])                          # 301 .. 313
@@ -154,7 +156,7 @@ def render(seed=2006):
         # ---------------- pad: long chords, everywhere except the drops
         pad_gain = {"intro": 0.05, "rise": 0.05, "groove": 0.04, "variation": 0.045, "build": 0.045,
                     "drive": 0.03, "theme": 0.035, "fill": 0.0, "breakdown": 0.055, "laser": 0.028,
-                    "heavy": 0.025, "calm": 0.055, "final": 0.035, "outro": 0.05}[section]
+                    "heavy": 0.025, "breath": 0.045, "calm": 0.055, "final": 0.035, "outro": 0.05}[section]
         if pad_gain:
             for i, m in enumerate(voicing):
                 note(pads, "saw", m, b0, nb, pad_gain, pan=(i - 1) * 0.4, rev=0.9,
@@ -190,7 +192,7 @@ def render(seed=2006):
                          sustain=0.15, release=0.12)
 
         # ---------------- bass
-        if section == "intro":
+        if section in ("intro", "breath"):
             pass
         elif section in ("rise", "breakdown", "calm", "outro"):
             if section != "outro" or b0 < 305:
@@ -330,8 +332,8 @@ def render(seed=2006):
             hit(drums, crash, b0, 0.16, rev=0.4)
 
         # intro swell into the first cloud section
-        if section == "intro" and b0 == 21:
-            sw = synth.noise_hit(rng, 4 * BEAT, 1e6, 800, 6000, order=2)
+        if (section == "intro" and b0 == 21) or section == "breath":
+            sw = synth.noise_hit(rng, nb * BEAT, 1e6, 800, 6000, order=2)
             sw *= np.linspace(0, 1, sw.size) ** 3
             fx.add(sw, bt(b0), 0.08)
             send_rev.add(sw, bt(b0), 0.05)
@@ -379,7 +381,7 @@ def render(seed=2006):
     # soft knee keeps the peaks below full scale, with room for the encoder's overshoot
     mix *= 0.9
     a = np.abs(mix)
-    knee, ceiling = 0.7, 0.93
+    knee, ceiling = 0.68, 0.9
     over = a > knee
     mix[over] = np.sign(mix[over]) * (knee + (ceiling - knee) * np.tanh((a[over] - knee) / (ceiling - knee)))
     return mix
