@@ -122,7 +122,7 @@ def render(seed=2006):
     soft_kick = synth.kick(rng, sweep=120, decay=0.2, click=0.1)
     hats = [synth.hat(rng, 0.028) for _ in range(4)]
     open_hat = synth.hat(rng, 0.16, 0.5)
-    ride = synth.ride(rng)
+    ride = synth.ride(rng, decay=1.3)
     claps = [synth.clap(rng) for _ in range(2)]
     snares = [synth.snare(rng) for _ in range(2)]
     crash = 0.6 * synth.noise_hit(rng, 2.5, 0.7, 2500, 15000, order=2) + 0.4 * synth.metal(rng, 2.5, 0.9, 3000)
@@ -176,9 +176,9 @@ def render(seed=2006):
             pattern = [0, 1, 2, 3, 1, 2, 3, 4, 2, 3, 4, 5, 3, 2, 1, 0] if bright_arp else \
                       [0, 2, 1, 3, 2, 4, 3, 5, 4, 3, 2, 1, 3, 2, 1, 0]
             step = 0.25 if section not in ("intro", "calm", "outro") else 0.5
-            g = {"intro": 0.05, "rise": 0.05, "groove": 0.04, "variation": 0.045, "build": 0.05,
-                 "drive": 0.035, "breakdown": 0.05, "laser": 0.06, "calm": 0.05, "final": 0.045,
-                 "outro": 0.045}[section]
+            g = {"intro": 0.07, "rise": 0.065, "groove": 0.06, "variation": 0.065, "build": 0.065,
+                 "drive": 0.05, "breakdown": 0.065, "laser": 0.06, "calm": 0.065, "final": 0.045,
+                 "outro": 0.06}[section]
             for k in range(int(nb / step)):
                 m = pool[pattern[k % 16] % len(pool)]
                 if bright_arp:
@@ -260,7 +260,7 @@ def render(seed=2006):
                          formant=(2850, 4, 0.5),
                          sustain=0.6, release=0.06, voices=2, detune=10, spread=0.6)
                 else:
-                    note(lead, "saw", m, b0 + e0 / 2.0, el / 2.0 * 0.9, 0.085, dly=0.35, rev=0.4,
+                    note(lead, "saw", m, b0 + e0 / 2.0, el / 2.0 * 0.9, 0.13, dly=0.35, rev=0.4,
                          bright=4200, dark=2200, fdecay=0.25, attack=0.01, decay=0.3, sustain=0.7,
                          release=0.12, voices=3, detune=12, spread=0.7, vibrato=0.004)
                     note(lead, "sine", m - 12, b0 + e0 / 2.0, el / 2.0 * 0.9, 0.03, bright=2000,
@@ -322,7 +322,7 @@ def render(seed=2006):
                 if gap_beat is not None and k == gap_beat:
                     continue
                 hit(cymbals, open_hat, b0 + k + 0.5, 0.08, pan=-0.25)
-                hit(cymbals, ride, b0 + k, 0.2, pan=0.4)
+                hit(cymbals, ride, b0 + k, 0.11, pan=0.4)
             if section == "laser":
                 for k in range(nb * 4):
                     hit(cymbals, shaker[k % 3], b0 + k / 4.0, 0.08, pan=-0.35)
@@ -342,7 +342,7 @@ def render(seed=2006):
     duck = synth.ducking(N, kick_times, 0.55)
     duck_light = synth.ducking(N, kick_times, 0.3)
     ir = synth.reverb_ir(rng)
-    wet = synth.convolve(send_rev.x.sum(axis=0) * 0.5, ir) * 0.9
+    wet = synth.convolve(send_rev.x.sum(axis=0) * 0.5, ir) * 0.7
     # ping-pong delay, dotted eighths
     dry = send_dly.x.sum(axis=0) * 0.5
     dly = np.zeros((2, N))

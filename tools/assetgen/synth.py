@@ -192,11 +192,13 @@ def metal(rng, length, decay, lo=6000):
     return sig * np.exp(-t / decay) * np.clip((length - t) / 0.01, 0, 1)
 
 
-def ride(rng, length=2.0, decay=0.9, partials=90):
+def ride(rng, length=2.0, decay=0.9, partials=90, lo=8000.0):
     """A cymbal made of many inharmonic sine partials that ring for a while."""
     n = int(length * SR)
     t = np.arange(n) / SR
-    freqs = np.exp(rng.uniform(np.log(3000.0), np.log(15000.0), partials))
+    # evenly spread on a log scale with some jitter: dense, but not harmonic
+    grid = np.linspace(np.log(lo), np.log(15000.0), partials)
+    freqs = np.exp(grid + rng.uniform(-0.4, 0.4, partials) * (grid[1] - grid[0]))
     amps = rng.uniform(0.5, 1.0, partials)
     sig = np.zeros(n)
     for f, a, ph in zip(freqs, amps, rng.uniform(0, 2 * np.pi, partials)):
