@@ -3,6 +3,7 @@
 // constant-rate MPEG-1 Layer III frames between an ID3v2.3 and an ID3v1 tag.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <fstream>

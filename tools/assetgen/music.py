@@ -112,10 +112,11 @@ STOPS = [(bar[1], bar[1] + bar[2]) for bar in BARS if bar[0] == "stop"]
 
 def render(seed=2006):
     rng = np.random.default_rng(seed)
-    drums, bass, pads, keys, lead, stabs, fx, cymbals = (Bus(N) for _ in range(8))
+    cuts = [bt(first) for first, _ in STOPS]
+    drums, bass, pads, keys, lead, stabs, fx, cymbals = (Bus(N, cuts) for _ in range(8))
     chokes = []   # (start, end) in seconds where the cymbals are cut short
-    send_rev = Bus(N)
-    send_dly = Bus(N)
+    send_rev = Bus(N, cuts)
+    send_dly = Bus(N, cuts)
 
     # drum samples, a few variants each so repeats are not identical
     kicks = [synth.kick(rng) for _ in range(3)]
@@ -359,6 +360,7 @@ def render(seed=2006):
         i0, i1 = int(round(c0 * SR)), int(round(c1 * SR)) - r
         choke[i0:i1] = 0.0
         choke[i0 - r:i0] = np.linspace(1, 0, r)
+        choke[i1:i1 + r] = np.linspace(0, 1, r)
     mix = (drums.x + cymbals.x * choke + bass.x * duck + pads.x * duck + keys.x * duck_light + lead.x + stabs.x + fx.x
            + wet * duck_light + dly * 0.8)
     mix = synth.fft_filter(mix, lo=28, order=2)
@@ -367,10 +369,11 @@ def render(seed=2006):
     gate = np.ones(N)
     for b_start, b_end in STOPS:
         i0 = int(round(bt(b_start) * SR))
-        i1 = int(round(bt(b_end) * SR)) - int(0.004 * SR)
         r = int(0.004 * SR)
+        i1 = int(round(bt(b_end) * SR)) - r
         gate[i0:i1] = 0.0
         gate[i0 - r:i0] = np.minimum(gate[i0 - r:i0], np.linspace(1, 0, r))
+        gate[i1:i1 + r] = np.linspace(0, 1, r)   # what still rings fades back in, no click
     # fade in at the very start, fade out into silence by END_FADE
     t = np.arange(N) / SR
     gate *= np.clip(t / 2.0, 0, 1)

@@ -237,10 +237,12 @@ def snare(rng, tone_hz=185.0):
 # ---------------------------------------------------------------- buses
 
 class Bus:
-    """A stereo track the length of the piece."""
+    """A stereo track the length of the piece. A sound that is still ringing at
+    one of the `cuts` (times in seconds) is faded out there and never returns."""
 
-    def __init__(self, n):
+    def __init__(self, n, cuts=()):
         self.x = np.zeros((2, n))
+        self.cuts = sorted(int(round(c * SR)) for c in cuts)
 
     def add(self, sig, start, gain=1.0, pan=0.0):
         i = int(round(start * SR))
@@ -252,6 +254,13 @@ class Bus:
         if i >= n:
             return
         m = min(sig.shape[1], n - i)
+        for c in self.cuts:
+            if i < c < i + m:
+                fade = min(int(0.004 * SR), c - i)
+                sig = sig[:, :c - i] * 1.0
+                sig[:, -fade:] *= np.linspace(1.0, 0.0, fade)
+                m = c - i
+                break
         self.x[:, i:i + m] += gain * sig[:, :m]
 
 
