@@ -132,6 +132,7 @@ def render(seed=2006):
     kick_times = []
 
     def hit(bus, sample, beat, gain, pan=0.0, rev=0.0):
+        gain *= 1.0 + 0.12 * (rng.random() - 0.5)   # a player never hits twice the same
         bus.add(sample, bt(beat), gain, pan)
         if rev:
             send_rev.add(sample, bt(beat), gain * rev, pan)
@@ -236,7 +237,7 @@ def render(seed=2006):
                 if section == "final" and (b0 + k) % 8 == 7:
                     continue
                 for i, m in enumerate(STAB[chord]):
-                    note(stabs, "organ", m, b0 + k, 0.2, 0.2 if section == "drive" else 0.31, pan=(i - 1) * 0.25,
+                    note(stabs, "organ", m, b0 + k, 0.2, 0.28 if section == "drive" else 0.31, pan=(i - 1) * 0.25,
                          rev=0.25, bright=2400, dark=700, fdecay=0.05, attack=0.002, decay=0.1,
                          sustain=0.25, release=0.06)
 
@@ -296,9 +297,9 @@ def render(seed=2006):
         # hats
         if section == "rise":
             for k in range(nb):
-                hit(cymbals, hats[k % 4], b0 + k + 0.5, 0.09 if b0 >= 33 else 0.06, pan=0.3)
+                hit(cymbals, hats[k % 4], b0 + k + 0.5, 0.27 if b0 >= 33 else 0.18, pan=0.3)
             for k in range(nb * 4):
-                hit(cymbals, shaker[k % 3], b0 + k / 4.0, 0.03 + 0.02 * (k % 2), pan=-0.3)
+                hit(cymbals, shaker[k % 3], b0 + k / 4.0, 0.06 + 0.04 * (k % 2), pan=-0.3)
             if b0 >= 41:
                 for k in range(nb):
                     hit(drums, soft_kick, b0 + k, 0.22)
@@ -307,10 +308,10 @@ def render(seed=2006):
                 accent = 0.09 if k % 2 == 1 else 0.05
                 if section == "groove" and b0 < 57 and k % 2 == 0:
                     continue
-                hit(cymbals, hats[k % 4], b0 + k / 4.0, accent, pan=0.25)
+                hit(cymbals, hats[k % 4], b0 + k / 4.0, 3 * accent, pan=0.25)
             if section != "build":
                 for k in range(nb):
-                    hit(cymbals, open_hat, b0 + k + 0.5, 0.06, pan=-0.2)
+                    hit(cymbals, open_hat, b0 + k + 0.5, 0.12, pan=-0.2)
         if section in ("drive", "heavy", "laser"):
             gap_beat = nb - 1 if (section == "drive" and bar_index % 2 == 1) else None
             if gap_beat is not None:
@@ -318,15 +319,15 @@ def render(seed=2006):
             for k in range(nb * 4):
                 if gap_beat is not None and k // 4 == gap_beat:
                     continue
-                hit(cymbals, hats[k % 4], b0 + k / 4.0, 0.11 if k % 2 else 0.07, pan=0.25)
+                hit(cymbals, hats[k % 4], b0 + k / 4.0, 0.3 if k % 2 else 0.2, pan=0.25)
             for k in range(nb):
                 if gap_beat is not None and k == gap_beat:
                     continue
-                hit(cymbals, open_hat, b0 + k + 0.5, 0.08, pan=-0.25)
+                hit(cymbals, open_hat, b0 + k + 0.5, 0.14, pan=-0.25)
                 hit(cymbals, ride, b0 + k, 0.11, pan=0.4)
             if section == "laser":
                 for k in range(nb * 4):
-                    hit(cymbals, shaker[k % 3], b0 + k / 4.0, 0.08, pan=-0.35)
+                    hit(cymbals, shaker[k % 3], b0 + k / 4.0, 0.14, pan=-0.35)
 
         # crashes on section starts
         if first_of_section and section in ("groove", "variation", "drive", "theme", "laser", "heavy", "final"):
