@@ -67,16 +67,16 @@ std::vector<Chunk> pngChunks(const Bytes& file) {
     return chunks;
 }
 
-struct ImageSpec {
+struct ExpectedImage {
     const char* key;
     std::uint32_t width, height;
     std::uint8_t colourType;  // 2 = RGB, 6 = RGBA
     std::uint32_t gamma;      // gAMA value times 100000
 };
 
-std::ostream& operator<<(std::ostream& os, const ImageSpec& s) { return os << s.key; }
+std::ostream& operator<<(std::ostream& os, const ExpectedImage& s) { return os << s.key; }
 
-constexpr ImageSpec kImages[] = {
+constexpr ExpectedImage kImages[] = {
     {"bg01", 512, 512, 2, 45000},      {"cloud", 512, 512, 2, 45000},
     {"laser", 128, 128, 6, 45454},     {"korrimeet", 300, 80, 2, 45000},
     {"tavopresents", 300, 80, 2, 45000}, {"veldrin", 300, 80, 2, 45000},
@@ -89,22 +89,22 @@ constexpr ImageSpec kImages[] = {
     {"icon16", 16, 16, 6, 45000},
 };
 
-class ImageAsset : public ::testing::TestWithParam<ImageSpec> {};
+class ImageAsset : public ::testing::TestWithParam<ExpectedImage> {};
 
 TEST_P(ImageAsset, HeaderGammaAndChunkOrder) {
-    const ImageSpec& spec = GetParam();
-    const Bytes file = readAsset(std::string(spec.key) + ".png");
-    ASSERT_FALSE(file.empty()) << "cannot read " << spec.key << ".png";
+    const ExpectedImage& want = GetParam();
+    const Bytes file = readAsset(std::string(want.key) + ".png");
+    ASSERT_FALSE(file.empty()) << "cannot read " << want.key << ".png";
     const std::vector<Chunk> chunks = pngChunks(file);
     ASSERT_GE(chunks.size(), 3u);
 
     ASSERT_EQ(chunks.front().type, "IHDR");
     ASSERT_EQ(chunks.front().length, 13u);
     const std::size_t h = chunks.front().data;
-    EXPECT_EQ(be32(file, h), spec.width);
-    EXPECT_EQ(be32(file, h + 4), spec.height);
+    EXPECT_EQ(be32(file, h), want.width);
+    EXPECT_EQ(be32(file, h + 4), want.height);
     EXPECT_EQ(file[h + 8], 8) << "bit depth";
-    EXPECT_EQ(file[h + 9], spec.colourType) << "colour type";
+    EXPECT_EQ(file[h + 9], want.colourType) << "colour type";
     EXPECT_EQ(file[h + 10], 0) << "compression";
     EXPECT_EQ(file[h + 11], 0) << "filter method";
     EXPECT_EQ(file[h + 12], 0) << "interlace";
@@ -116,7 +116,7 @@ TEST_P(ImageAsset, HeaderGammaAndChunkOrder) {
         if (c.type == "gAMA") {
             EXPECT_FALSE(seenData) << "gAMA must come before the image data";
             ASSERT_EQ(c.length, 4u);
-            EXPECT_EQ(be32(file, c.data), spec.gamma);
+            EXPECT_EQ(be32(file, c.data), want.gamma);
             seenGamma = true;
         }
         EXPECT_NE(c.type, "tIME") << "a time stamp makes the file differ between runs";

@@ -38,14 +38,14 @@ def fft_filter(x, lo=None, hi=None, order=4, reso=0.0):
     """Zero-phase band-limiting of a (..., n) signal in the frequency domain."""
     n = x.shape[-1]
     m = fft_size(n + 2048)
-    spec = np.fft.rfft(x, m, axis=-1)
+    spectrum = np.fft.rfft(x, m, axis=-1)
     f = np.fft.rfftfreq(m, 1.0 / SR)
     g = np.ones_like(f)
     if hi is not None:
         g *= lowpass_gain(f, hi, order, reso)
     if lo is not None:
         g *= highpass_gain(f, lo, order)
-    return np.fft.irfft(spec * g, m, axis=-1)[..., :n]
+    return np.fft.irfft(spectrum * g, m, axis=-1)[..., :n]
 
 
 def convolve(x, ir):
@@ -93,12 +93,12 @@ def wavetable(shape, freq, cutoff, reso=0.0, formant=None):
         if formant is not None:
             fc, boost, width = formant
             w = w * (1.0 + boost * np.exp(-(np.log2(k * freq / fc) / width) ** 2))
-        spec = np.zeros(TABLE // 2 + 1, dtype=np.complex128)
+        spectrum = np.zeros(TABLE // 2 + 1, dtype=np.complex128)
         rot = np.ones(kmax)
         if formant is not None:   # Schroeder phases keep the crest factor low
             rot = np.exp(1j * np.pi * k * (k - 1) / kmax)
-        spec[1:kmax + 1] = -1j * w * rot * (TABLE / 2.0)
-        tab = np.fft.irfft(spec, TABLE)
+        spectrum[1:kmax + 1] = -1j * w * rot * (TABLE / 2.0)
+        tab = np.fft.irfft(spectrum, TABLE)
         tab = np.append(tab, tab[0])
         _tables[key] = tab
     return tab
