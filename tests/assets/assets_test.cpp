@@ -126,7 +126,7 @@ TEST_P(ImageAsset, HeaderGammaAndChunkOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllImages, ImageAsset, ::testing::ValuesIn(kImages),
-                         [](const auto& info) { return std::string(info.param.key); });
+                         [](const auto& row) { return std::string(row.param.key); });
 
 // ------------------------------------------------------------------ MP3
 

@@ -68,5 +68,10 @@ protected:
         return n;
     }
 
+    void SetUp() override {
+        GlTest::SetUp();
+        harness.scenesOnly = true;
+    }
+
     DemoHarness harness{60};
 };

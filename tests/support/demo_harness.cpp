@@ -32,6 +32,10 @@ int DemoHarness::step(bool draw) {
         glEnable(GL_DEPTH_TEST);
     }
     const int going = demo.update();
+    if (scenesOnly) {
+        demo.background.active = 0;
+        demo.cards.active = 0;
+    }
     if (going != 0 && draw) {
         demo.render();
         glDisable(GL_LIGHTING);

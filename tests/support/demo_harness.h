@@ -28,4 +28,7 @@ public:
 
     FixedStepClock clock;
     FakeAudioOutput audio;
+    // Draw the scenes alone: the background picture and the cards are switched off after each
+    // update, so a test can look for a scene's colours on black.
+    bool scenesOnly = false;
 };
