@@ -1,5 +1,6 @@
 // The dodecahedron cluster: its layout, its forty draws a frame, the shells' colour from the
 // music, the wire-only stretches, and frames drawn through the demo.
+#include <algorithm>
 #include <cmath>
 
 #include <gtest/gtest.h>
@@ -98,7 +99,8 @@ protected:
         if (IsSkipped()) return;
         lcgState = 1;
         harness.init();
-        demo.camera.placeLookingAtOrigin(Vec3(15.09f, 1.3f, 4.28f));
+        // The cards and the picture may lie over the scene; the show's end is checked with them.
+        harness.scenesOnly = true;
     }
 
     // Draws the demo's current state again (no update), with or without the cluster.
@@ -179,8 +181,17 @@ TEST_F(DodecaFrames, SolidsArePaleGreenAndShellsWhiteWhileTheBandIsQuiet) {
         EXPECT_GT(y, 250.0);
         if (x < 0.0 || y < 0.0 || x >= gl_->width() || y >= gl_->height()) continue;
         ++onScreen;
-        const Rgb p = pixel(with, int(x), int(y));
-        if (p.g > p.r + 20 && p.g > p.b + 20) ++greenCentres;
+        // Mostly green around the centre: a shell's line may cross the centre pixel itself.
+        int green = 0;
+        for (int dy = -2; dy <= 2; ++dy) {
+            for (int dx = -2; dx <= 2; ++dx) {
+                const int px = std::clamp(int(x) + dx, 0, gl_->width() - 1);
+                const int py = std::clamp(int(y) + dy, 0, gl_->height() - 1);
+                const Rgb p = pixel(with, px, py);
+                green += p.g > p.r + 20 && p.g > p.b + 20 ? 1 : 0;
+            }
+        }
+        if (green >= 13) ++greenCentres;
     }
     EXPECT_GE(onScreen, 10);
     EXPECT_EQ(greenCentres, onScreen);
