@@ -58,7 +58,9 @@ TEST(Mp3Decoder, DecodesExactlyTheEncodedSamplesWhilePlaying) {
     EXPECT_FALSE(decoder.finished());
 
     decoder.decodeInBackground();
-    decoder.waitFor(kFixtureFrames);
+    // One frame more than there is: returns only once decoding has finished, not merely when
+    // the last frame was published (which comes a moment before).
+    decoder.waitFor(kFixtureFrames + 1);
     EXPECT_EQ(decoder.decodedFrames(), kFixtureFrames);
     EXPECT_EQ(decoder.totalFrames(), kFixtureFrames);
     EXPECT_TRUE(decoder.finished());
