@@ -166,7 +166,9 @@ TEST_F(CloudFrames, SpritesAddCloudWhereTheParticlesAreAndNowhereElse) {
                 x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
             }
             for (int y = std::max(0, y0 - 2); y <= std::min(h - 1, y1 + 2); ++y) {
-                for (int x = std::max(0, x0 - 2); x <= std::min(w - 1, x1 + 2); ++x) covered[std::size_t(y * w + x)] = 1;
+                for (int x = std::max(0, x0 - 2); x <= std::min(w - 1, x1 + 2); ++x) {
+                    covered[std::size_t(y * w + x)] = 1;
+                }
             }
             int cx = 0, cy = 0;
             // Quads of a few pixels (just respawned) may fall between pixel centres.

@@ -8,16 +8,19 @@
 
 namespace {
 
+float dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
 ::testing::AssertionResult clusterSane() {
     for (const auto* meshes : {&demo.dodeca.solids, &demo.dodeca.shells}) {
         for (const PulsingDodecahedron& m : *meshes) {
             for (std::size_t i = 0; i < m.vertices.size(); ++i) {
                 const Vec3 d = Vec3::subtract(m.vertices[i], m.centre);
                 const Vec3 r = Vec3::subtract(m.restVertices[i], m.centre);
-                const float ratio = std::sqrt((d.x * d.x + d.y * d.y + d.z * d.z) / (r.x * r.x + r.y * r.y + r.z * r.z));
-                if (!std::isfinite(ratio) || ratio < 0.2f || ratio > 2.0f || m.counters[i] < 0 || m.counters[i] > 138) {
-                    return ::testing::AssertionFailure() << "vertex " << i << " at " << ratio << " of its rest offset, counter "
-                                                         << m.counters[i] << ", t " << demo.musicTime;
+                const float ratio = std::sqrt(dot(d, d) / dot(r, r));
+                const int counter = m.counters[i];
+                if (!std::isfinite(ratio) || ratio < 0.2f || ratio > 2.0f || counter < 0 || counter > 138) {
+                    return ::testing::AssertionFailure() << "vertex " << i << " at " << ratio << " of its rest offset, "
+                                                         << "counter " << counter << ", t " << demo.musicTime;
                 }
             }
         }

@@ -129,7 +129,8 @@ TEST_F(DodecaFrames, PaleGreenSolidsInWhiteShellsWhileTheBandIsQuiet) {
         int around = 0;
         for (int dy = -2; dy <= 2; ++dy) {
             for (int dx = -2; dx <= 2; ++dx) {
-                const Rgb p = pixel(with, std::clamp(x + dx, 0, gl_->width() - 1), std::clamp(y + dy, 0, gl_->height() - 1));
+                const int px = std::clamp(x + dx, 0, gl_->width() - 1);
+                const Rgb p = pixel(with, px, std::clamp(y + dy, 0, gl_->height() - 1));
                 around += p.g > p.r + 20 && p.g > p.b + 20;
             }
         }
