@@ -36,6 +36,7 @@ int DemoHarness::step(bool draw) {
         demo.background.active = 0;
         demo.cards.active = 0;
     }
+    for (int* active : hidden) *active = 0;
     if (going != 0 && draw) {
         demo.render();
         glDisable(GL_LIGHTING);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/clock.h"
 #include "tests/support/fake_audio.h"
@@ -31,4 +32,6 @@ public:
     // Draw the scenes alone: the background picture and the cards are switched off after each
     // update, so a test can look for a scene's colours on black.
     bool scenesOnly = false;
+    // More layers to switch off the same way (their active flags), to see one scene alone.
+    std::vector<int*> hidden;
 };

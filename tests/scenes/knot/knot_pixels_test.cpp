@@ -17,6 +17,8 @@ bool orangeish(const Rgb& p) { return p.r > 40 && p.r > 2 * p.g + 10 && p.b * 2 
 class KnotPixelTest : public ScenePixelTest {
 protected:
     void start(float bass, float treble) {
+        // The knot scene alone: the clouds drift over the boxes and the bolts share colours.
+        harness.hidden = {&demo.cloud.active, &demo.laser.active};
         harness.init();
         harness.audio.fill(0.0f);
         harness.audio.bins[3] = bass;      // band(150)
@@ -32,7 +34,7 @@ protected:
             ++visible;
             matching += wanted(pixel(p, x, y)) ? 1 : 0;
         }
-        EXPECT_GE(visible, 8);
+        EXPECT_GE(visible, 5);
         return visible > 0 ? double(matching) / visible : 0.0;
     }
 };
