@@ -46,8 +46,9 @@ void Quad::orient(int faceCamera) {
 void Quad::rollAboutView(float degrees) {
     Vec3 axis = Vec3::subtract(demo.camera.eye, demo.camera.target);
     Vec3::normalize(axis);
-    up = rotateAboutAxis(up, degrees, axis);
-    right = rotateAboutAxis(right, degrees, axis);
+    const AxisRotation turn = AxisRotation::make(degrees, axis);
+    up = turn.apply(up);
+    right = turn.apply(right);
 }
 
 void Quad::updateCorners() {

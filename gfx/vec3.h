@@ -9,9 +9,10 @@ struct Vec3 {
     Vec3() = default;
     Vec3(float x_, float y_, float z_) : x(x_), y(y_), z(z_) {}
 
-    static Vec3 add(const Vec3& a, const Vec3& b);
-    static Vec3 subtract(const Vec3& a, const Vec3& b);
-    static Vec3 scale(const Vec3& v, float k);
+    // Inline: the laser scene calls these tens of thousands of times a frame.
+    static Vec3 add(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+    static Vec3 subtract(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+    static Vec3 scale(const Vec3& v, float k) { return {v.x * k, v.y * k, v.z * k}; }
     // In place. A zero vector becomes (1, 1, 1): callers rely on never dividing by zero.
     static void normalize(Vec3& v);
 };
@@ -22,6 +23,20 @@ Vec3 cross(const Vec3& a, const Vec3& b);
 // the transposed axis-angle one, so a positive angle turns clockwise seen from the axis tip.
 // A zero axis is replaced by the unnormalised (1, 1, 1).
 Vec3 rotateAboutAxis(const Vec3& v, float degrees, Vec3 axis);
+
+// The matrix rotateAboutAxis applies, made once for vectors that all turn by the same angle
+// about the same axis (a box's corners, a bolt's segments). rotateAboutAxis is exactly
+// make(...).apply(v), so either way every float comes out the same.
+struct AxisRotation {
+    double m[9] = {1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
+
+    static AxisRotation make(float degrees, Vec3 axis);
+    Vec3 apply(const Vec3& v) const {
+        const double vx = v.x, vy = v.y, vz = v.z;
+        return {float(m[0] * vx + m[1] * vy + m[2] * vz), float(m[3] * vx + m[4] * vy + m[5] * vz),
+                float(m[6] * vx + m[7] * vy + m[8] * vz)};
+    }
+};
 
 // glTexCoord2f then glVertex3f: the two calls every textured vertex is made of.
 void emitTexturedVertex(float u, float v, float x, float y, float z);

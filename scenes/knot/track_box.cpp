@@ -49,8 +49,10 @@ void BoxMesh::init(Vec3 centre, Vec3 size) {
 void BoxMesh::place(Vec3 p) { base = Vec3::subtract(p, Vec3::scale(diagonal, 0.5f)); }
 
 void BoxMesh::rotate(float degrees, Vec3 axis) {
-    for (Vec3& v : vertices) v = rotateAboutAxis(v, degrees, axis);
-    diagonal = rotateAboutAxis(diagonal, degrees, axis);
+    // One matrix for all nine: rotateAboutAxis would rebuild the same one for each.
+    const AxisRotation turn = AxisRotation::make(degrees, axis);
+    for (Vec3& v : vertices) v = turn.apply(v);
+    diagonal = turn.apply(diagonal);
     computeNormals();
 }
 

@@ -10,10 +10,12 @@ double scaledDraw(double range) { return double(lcgRand()) * range / 32767.0; }
 
 bool allNonZero(const Vec3& v) { return v.x != 0.0f && v.y != 0.0f && v.z != 0.0f; }
 
-// Turns the far edge of the parallelogram (q2 from q1, q3 from q0) about one axis.
-void kink(const Vec3& q0, const Vec3& q1, Vec3& q2, Vec3& q3, float degrees, Vec3 axis) {
-    q2 = Vec3::add(q1, rotateAboutAxis(Vec3::subtract(q2, q1), degrees, axis));
-    q3 = Vec3::add(q0, rotateAboutAxis(Vec3::subtract(q3, q0), degrees, axis));
+// Turns the far edge of the parallelogram (q2 from q1, q3 from q0) about one axis. The
+// rotation is made once per group of segments that share its angle: the same matrix
+// rotateAboutAxis would build for every corner, without rebuilding it thousands of times a frame.
+void kink(const Vec3& q0, const Vec3& q1, Vec3& q2, Vec3& q3, const AxisRotation& turn) {
+    q2 = Vec3::add(q1, turn.apply(Vec3::subtract(q2, q1)));
+    q3 = Vec3::add(q0, turn.apply(Vec3::subtract(q3, q0)));
 }
 }  // namespace
 
@@ -61,11 +63,17 @@ void LaserRay::init(int segmentCount, float length, float ribbonWidth, Colour4 r
 void LaserRay::update(Vec3 start, float spread) {
     jitterRange = float(spread + scaledDraw(double(spread) * 0.3));
     Vec3 s = start;
+    AxisRotation turnX;
+    AxisRotation turnY;
+    AxisRotation turnZ;
     for (std::size_t i = 0; i < segments.size(); ++i) {
         if (i % 3 == 0) {
             jitterX = float(scaledDraw(jitterRange) - double(jitterRange) * 0.5);
             jitterY = float(scaledDraw(jitterRange) - double(jitterRange) * 0.5);
             jitterZ = float(scaledDraw(jitterRange) - double(jitterRange) * 0.5);
+            turnX = AxisRotation::make(jitterX, {1.0f, 0.0f, 0.0f});
+            turnY = AxisRotation::make(jitterY, {0.0f, 1.0f, 0.0f});
+            turnZ = AxisRotation::make(jitterZ, {0.0f, 0.0f, 1.0f});
         }
         const float h = width - float(i + 1) * widthStep;
         const Vec3 along = Vec3::scale(heading, segmentLength);
@@ -76,9 +84,9 @@ void LaserRay::update(Vec3 start, float spread) {
         Vec3 q3 = Vec3::add(Vec3::add(s, along), across);
         // Not cumulative: every segment starts from heading again, turned only by its group's
         // angles, so the ray zig-zags about a straight course.
-        kink(q0, q1, q2, q3, jitterX, {1.0f, 0.0f, 0.0f});
-        kink(q0, q1, q2, q3, jitterY, {0.0f, 1.0f, 0.0f});
-        kink(q0, q1, q2, q3, jitterZ, {0.0f, 0.0f, 1.0f});
+        kink(q0, q1, q2, q3, turnX);
+        kink(q0, q1, q2, q3, turnY);
+        kink(q0, q1, q2, q3, turnZ);
         segments[i].setCorners(q0, q1, q2, q3);
         s = q2;
     }

@@ -2,7 +2,10 @@
 // update takes, the chain of rays, and how heading and side follow the start points.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 #include "gfx/random.h"
 #include "gfx/sine_table.h"
@@ -25,6 +28,41 @@ int drawsSince(std::uint32_t from) {
 Vec3 spine(const RaySegment& s) { return Vec3::subtract(s.corners[2], s.corners[1]); }
 float length(const Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
 float cosDegrees(float d) { return std::cos(d * 3.14159265f / 180.0f); }
+
+// Corners exactly as the bolt is described: every corner turned on its own by rotateAboutAxis,
+// with the group's angles drawn for each group of three segments.
+std::vector<Vec3> cornersByTheDescription(const LaserRay& shape, Vec3 start, float spread, std::uint32_t state) {
+    lcgState = state;
+    const auto draw = [](double range) { return double(lcgRand()) * range / 32767.0; };
+    const float range = float(spread + draw(double(spread) * 0.3));
+    float jx = 0.0f, jy = 0.0f, jz = 0.0f;
+    std::vector<Vec3> out;
+    Vec3 s = start;
+    const std::size_t n = shape.segments.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i % 3 == 0) {
+            jx = float(draw(range) - double(range) * 0.5);
+            jy = float(draw(range) - double(range) * 0.5);
+            jz = float(draw(range) - double(range) * 0.5);
+        }
+        const float h = shape.width - float(i + 1) * shape.widthStep;
+        const Vec3 along = Vec3::scale(shape.heading, shape.segmentLength);
+        const Vec3 across = Vec3::scale(shape.side, h);
+        const Vec3 q1 = s;
+        const Vec3 q0 = Vec3::add(s, across);
+        Vec3 q2 = Vec3::add(s, along);
+        Vec3 q3 = Vec3::add(Vec3::add(s, along), across);
+        const float angles[3] = {jx, jy, jz};
+        const Vec3 axes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+        for (int a = 0; a < 3; ++a) {
+            q2 = Vec3::add(q1, rotateAboutAxis(Vec3::subtract(q2, q1), angles[a], axes[a]));
+            q3 = Vec3::add(q0, rotateAboutAxis(Vec3::subtract(q3, q0), angles[a], axes[a]));
+        }
+        out.insert(out.end(), {q0, q1, q2, q3});
+        s = q2;
+    }
+    return out;
+}
 
 class LaserEmitterTest : public testing::Test {
 protected:
@@ -84,6 +122,33 @@ TEST_F(LaserEmitterTest, KinksAreSharedByThreeSegmentsAndDrawnAnewForTheNextThre
             EXPECT_GT(change, 1e-4f) << i;
         } else {
             EXPECT_LT(change, 1e-5f) << i;
+        }
+    }
+}
+
+TEST_F(LaserEmitterTest, EveryCornerIsBitForBitTheOneTurnedOnItsOwn) {
+    // The ray shares one rotation per group and axis among its corners; the picture must not
+    // move by a single bit for that. A slanted heading and side, and a hard kink, over 20
+    // segments (seven groups, the last one short).
+    LaserRay& ray = emitter.rays[2];
+    Vec3 heading(0.3f, -0.8f, 0.52f);
+    Vec3::normalize(heading);
+    Vec3 side(-0.6f, 0.1f, 0.79f);
+    Vec3::normalize(side);
+    ray.heading = heading;
+    ray.side = side;
+    for (const float spread : {0.0f, 10.0f, 30.0f, 250.0f}) {
+        SCOPED_TRACE(spread);
+        const std::uint32_t state = 12345u + std::uint32_t(spread);
+        const std::vector<Vec3> expected = cornersByTheDescription(ray, {0.7f, -1.3f, 2.2f}, spread, state);
+        lcgState = state;
+        ray.update({0.7f, -1.3f, 2.2f}, spread);
+        ASSERT_EQ(expected.size(), 4 * ray.segments.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const Vec3& got = ray.segments[i / 4].corners[i % 4];
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(got.x), std::bit_cast<std::uint32_t>(expected[i].x)) << i;
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(got.y), std::bit_cast<std::uint32_t>(expected[i].y)) << i;
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(got.z), std::bit_cast<std::uint32_t>(expected[i].z)) << i;
         }
     }
 }
