@@ -164,6 +164,9 @@ int runShell(const Options& options) {
         if (events.quit) break;
         if (events.resized) setViewport(events.width, events.height);
         if (drawFrame() == 0 || keys[27] != 0) break;
+        // A swap on an offscreen (pbuffer) surface does not start the software rasteriser:
+        // without the flush every frame's commands pile up, some 70 MB of them.
+        glFlush();
         windowSwap();
         if (frameNs > 0 && !vsync) {
             deadline += frameNs;
