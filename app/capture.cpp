@@ -57,6 +57,7 @@ int runCapture(const Options& options) {
                                           : makeVideoSink(options.capturePath, track->data, track->size);
 
     // The window is never shown: the frames are drawn into a framebuffer of the capture's size.
+    startImageDecoding();
     HiddenWindow window;
     WindowDesc desc;
     desc.title = "veldrin capture";

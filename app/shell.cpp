@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "app/catch_up.h"
 #include "app/debug_print.h"
@@ -12,6 +14,7 @@
 #include "gfx/sine_table.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
+#include "platform/png_texture.h"
 #include "platform/window.h"
 #include "timeline/demo.h"
 
@@ -26,6 +29,38 @@ constexpr const char* kTextureKeys[] = {
 };
 
 float lastAspect = 800.0f / 600.0f;
+
+const EmbeddedAsset* imageOf(const char* key) {
+    char file[32];
+    std::snprintf(file, sizeof file, "%s.png", key);
+    return findEmbeddedAsset(file);
+}
+
+// Decoding the images is pure CPU work that does not need the GL: it runs on a thread of its
+// own while the window and the context are being made, and registerTextures uploads the
+// results in their fixed order.
+struct ImagePreload {
+    static constexpr std::size_t kCount = sizeof kTextureKeys / sizeof kTextureKeys[0];
+    std::thread thread;
+    PngImage images[kCount];
+    bool decoded[kCount] = {};
+
+    void start() {
+        if (thread.joinable()) return;
+        thread = std::thread([this] {
+            for (std::size_t i = 0; i < kCount; ++i) {
+                const EmbeddedAsset* image = imageOf(kTextureKeys[i]);
+                decoded[i] = image != nullptr &&
+                             decodePngForTexture(image->data, image->size, screenGamma(), kPngMaxSide, images[i]);
+            }
+        });
+    }
+    ~ImagePreload() {
+        if (thread.joinable()) thread.join();
+    }
+};
+
+ImagePreload preload;
 
 }  // namespace
 
@@ -72,12 +107,22 @@ int destroyMainWindow() {
     return 1;
 }
 
+void startImageDecoding() { preload.start(); }
+
 void registerTextures() {
-    for (const char* key : kTextureKeys) {
-        char file[32];
-        std::snprintf(file, sizeof file, "%s.png", key);
-        const EmbeddedAsset* image = findEmbeddedAsset(file);
-        demo.textures.add(image != nullptr ? image->data : nullptr, image != nullptr ? image->size : 0, key);
+    const bool early = preload.thread.joinable();
+    if (early) preload.thread.join();
+    for (std::size_t i = 0; i < ImagePreload::kCount; ++i) {
+        const char* key = kTextureKeys[i];
+        const EmbeddedAsset* image = imageOf(key);
+        const unsigned char* data = image != nullptr ? image->data : nullptr;
+        const std::size_t size = image != nullptr ? image->size : 0;
+        if (early) {
+            demo.textures.add(data, size, key, preload.images[i], preload.decoded[i]);
+            preload.images[i] = PngImage();  // the GL has its own copy now
+        } else {
+            demo.textures.add(data, size, key);
+        }
     }
 }
 
@@ -112,6 +157,7 @@ int runShell(const Options& options) {
     fullscreen = options.windowed ? 0 : 1;
     installQuitSignals();
 
+    startImageDecoding();
     const int created = createMainWindow();
     if (created == -1) return 1;
     if (created == 0) {

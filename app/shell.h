@@ -16,8 +16,11 @@ int startUp();
 // Clears, updates the demo and renders it. 0 once the music has ended (nothing drawn).
 int drawFrame();
 
-// Registers the embedded images in their fixed order (which fixes their positions).
+// Registers the embedded images in their fixed order (which fixes their positions), using
+// what startImageDecoding has decoded meanwhile when it was called.
 void registerTextures();
+// Starts decoding the embedded images on a thread, before the GL context exists.
+void startImageDecoding();
 
 // The whole program after the command line: returns the process exit status.
 int runShell(const Options& options);

@@ -11,6 +11,12 @@ void TextureRegistry::add(const unsigned char* png, std::size_t size, const char
     ids.push_back(loadPngTexture(png, size));
 }
 
+void TextureRegistry::add(const unsigned char* png, std::size_t size, const char* key, const PngImage& image,
+                          bool decoded) {
+    names.emplace_back(key);
+    ids.push_back(loadDecodedPngTexture(image, decoded, png, size));
+}
+
 int TextureRegistry::indexOf(const char* key) const {
     const std::size_t length = std::strlen(key);
     for (std::size_t i = 0; i < ids.size() && i < names.size(); ++i) {

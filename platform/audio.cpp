@@ -120,8 +120,8 @@ int PlatformAudioOutput::init(int sampleRate) {
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);  // no changes allowed: SDL converts
     if (device_ == 0) {
         std::fprintf(stderr, "veldrin: no audio device (%s); playing silently\n", SDL_GetError());
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        audioSubsystem_ = false;
+        // The subsystem stays until release: quitting it joins SDL's device-watching thread,
+        // which sleeps in 100 ms steps, and that wait would be most of the start-up.
         mode_ = AudioMode::Silent;
     }
     return 1;

@@ -200,13 +200,8 @@ bool decodePng(const unsigned char* data, std::size_t size, PngImage& out) {
     return true;
 }
 
-unsigned int loadPngTexture(const unsigned char* data, std::size_t size) {
-    if (data == nullptr || size == 0) return 0;
-    GLint maxSize = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    PngImage image;
-    if (!decodePngForTexture(data, size, screenGamma(), maxSize, image)) return 0;
-
+namespace {
+unsigned int upload(const PngImage& image) {
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
@@ -223,4 +218,24 @@ unsigned int loadPngTexture(const unsigned char* data, std::size_t size) {
                  image.pixels.data());
     glPixelStorei(GL_UNPACK_ALIGNMENT, previousAlignment);
     return name;
+}
+}  // namespace
+
+unsigned int loadPngTexture(const unsigned char* data, std::size_t size) {
+    if (data == nullptr || size == 0) return 0;
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    PngImage image;
+    if (!decodePngForTexture(data, size, screenGamma(), maxSize, image)) return 0;
+    return upload(image);
+}
+
+unsigned int loadDecodedPngTexture(const PngImage& image, bool decoded, const unsigned char* data, std::size_t size) {
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    // Sides below the bound it was decoded with are the images' own powers of two; the GL's
+    // bound would have given the same ones as long as they fit it.
+    const bool asIf = decoded && image.width < kPngMaxSide && image.height < kPngMaxSide && image.width <= maxSize &&
+                      image.height <= maxSize;
+    return asIf ? upload(image) : loadPngTexture(data, size);
 }
