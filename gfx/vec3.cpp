@@ -29,23 +29,7 @@ Vec3 rotateAboutAxis(const Vec3& v, float degrees, Vec3 axis) { return AxisRotat
 
 AxisRotation AxisRotation::make(float degrees, Vec3 axis) {
     Vec3::normalize(axis);
-    const int i = sineIndex(degrees);
-    const double sn = SineTable[i];
-    const double cs = SineTable[i + 64];
-    const double k = 1.0 - cs;
-    const double ux = axis.x, uy = axis.y, uz = axis.z;
-    // Row by row: x' = m0 vx + m1 vy + m2 vz, and so on (the transposed axis-angle matrix).
-    AxisRotation r;
-    r.m[0] = k * ux * ux + cs;
-    r.m[1] = k * ux * uy + sn * uz;
-    r.m[2] = k * ux * uz - sn * uy;
-    r.m[3] = k * ux * uy - sn * uz;
-    r.m[4] = k * uy * uy + cs;
-    r.m[5] = k * uy * uz + sn * ux;
-    r.m[6] = k * ux * uz + sn * uy;
-    r.m[7] = k * uy * uz - sn * ux;
-    r.m[8] = k * uz * uz + cs;
-    return r;
+    return fromUnitAxis(degrees, axis.x, axis.y, axis.z);
 }
 
 void emitTexturedVertex(float u, float v, float x, float y, float z) {

@@ -35,9 +35,15 @@ public:
     // Rebuilds every segment from start along heading, kinked by random angles (within
     // spread to 1.3 × spread degrees) drawn anew for each group of three segments.
     void update(Vec3 start, float spread);
+    // update in two halves: the random numbers first (the range, then three angles per group),
+    // then the corners from them. Either half alone is only for building several rays in step.
+    void drawKinks(float spread);
+    void build(Vec3 start);
     void render() const;
 
     std::vector<RaySegment> segments;
+    // The rotations of each group's three angles, about x, y and z (made when drawn).
+    std::vector<AxisRotation> turns;
     float segmentLength = 1.0f;
     float width = 1.0f;
     Colour4 colour;
@@ -63,6 +69,13 @@ public:
     // Ray 0 grows from target, every further ray from segment branchIndex of the one before,
     // each kinked harder. Does nothing while frozen.
     void update(Vec3 target);
+    // update in two halves, as LaserRay's; both do nothing while frozen.
+    void drawKinks();
+    void build(Vec3 target);
+    // build for up to kMaxTogether emitters at once, whose kinks are drawn: the same corners
+    // as building them one after the other, in less time.
+    static constexpr std::size_t kMaxTogether = 4;
+    static void buildTogether(LaserEmitter* const* group, const Vec3* targets, std::size_t count);
     void render() const;
 
     std::vector<LaserRay> rays;
@@ -70,4 +83,8 @@ public:
     int branchIndex = 0;
     Colour4 colour;
     int frozen = 0;
+
+private:
+    Vec3 rayStart(std::size_t k, Vec3 p) const;
+    void steer(std::size_t k, Vec3 previous, Vec3 p);
 };

@@ -72,9 +72,14 @@ void LaserScene::update(float dt) {
         advance(pathPos1[i], dt, pathSteps);
         advance(pathPos2[i], dt, pathSteps);
 
-        emitters0[i].update(pointAt(path0, pathPos0[i]));
-        emitters1[i].update(pointAt(path1, pathPos1[i]));
-        emitters2[i].update(pointAt(path2, pathPos2[i]));
+        // The random numbers in the order of three updates one after the other; the corners,
+        // which draw nothing, for the three bolts together.
+        emitters0[i].drawKinks();
+        emitters1[i].drawKinks();
+        emitters2[i].drawKinks();
+        LaserEmitter* const group[3] = {&emitters0[i], &emitters1[i], &emitters2[i]};
+        const Vec3 targets[3] = {pointAt(path0, pathPos0[i]), pointAt(path1, pathPos1[i]), pointAt(path2, pathPos2[i])};
+        LaserEmitter::buildTogether(group, targets, 3);
 
         // Written after the update: a change of level shows from the next frame on.
         emitters0[i].frozen = quiet;

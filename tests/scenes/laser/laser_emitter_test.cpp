@@ -153,6 +153,49 @@ TEST_F(LaserEmitterTest, EveryCornerIsBitForBitTheOneTurnedOnItsOwn) {
     }
 }
 
+TEST_F(LaserEmitterTest, BoltsBuiltTogetherMatchBoltsUpdatedOneByOne) {
+    // Three bolts drawn in update order and built in step must equal three plain updates, bit
+    // for bit, over a few frames (heading, side and last point carry over); a frozen bolt in
+    // the group takes the one-by-one path and must not change at all.
+    const Vec3 targets[3] = {{0.7f, -0.4f, 1.1f}, {-1.2f, 0.3f, 0.9f}, {0.2f, 1.5f, -0.8f}};
+    LaserEmitter alone[3];
+    LaserEmitter together[3];
+    for (int e = 0; e < 3; ++e) {
+        alone[e].init(3, 20, {0, 0, 0}, 0.2f, 0.1f, kOrange);
+        together[e].init(3, 20, {0, 0, 0}, 0.2f, 0.1f, kOrange);
+    }
+    for (int frame = 0; frame < 4; ++frame) {
+        const int frozen = frame == 2 ? 1 : 0;  // the middle bolt stands still in frame 2
+        alone[1].frozen = together[1].frozen = frozen;
+        Vec3 moved[3];
+        for (int e = 0; e < 3; ++e) moved[e] = Vec3::add(targets[e], Vec3(0.1f * float(frame), 0.0f, 0.05f));
+        lcgState = 99u + std::uint32_t(frame);
+        for (int e = 0; e < 3; ++e) alone[e].update(moved[e]);
+        const std::uint32_t after = lcgState;
+        lcgState = 99u + std::uint32_t(frame);
+        for (LaserEmitter& e : together) e.drawKinks();
+        EXPECT_EQ(lcgState, after);
+        LaserEmitter* const group[3] = {&together[0], &together[1], &together[2]};
+        LaserEmitter::buildTogether(group, moved, 3);
+        for (int e = 0; e < 3; ++e) {
+            for (std::size_t k = 0; k < 3; ++k) {
+                for (std::size_t i = 0; i < 20; ++i) {
+                    for (int c = 0; c < 4; ++c) {
+                        const Vec3& a = alone[e].rays[k].segments[i].corners[c];
+                        const Vec3& b = together[e].rays[k].segments[i].corners[c];
+                        ASSERT_EQ(std::bit_cast<std::uint32_t>(a.x), std::bit_cast<std::uint32_t>(b.x));
+                        ASSERT_EQ(std::bit_cast<std::uint32_t>(a.y), std::bit_cast<std::uint32_t>(b.y));
+                        ASSERT_EQ(std::bit_cast<std::uint32_t>(a.z), std::bit_cast<std::uint32_t>(b.z));
+                    }
+                }
+                EXPECT_EQ(alone[e].rays[k].heading.x, together[e].rays[k].heading.x);
+                EXPECT_EQ(alone[e].rays[k].side.z, together[e].rays[k].side.z);
+            }
+            EXPECT_EQ(alone[e].lastPoint.y, together[e].lastPoint.y);
+        }
+    }
+}
+
 TEST_F(LaserEmitterTest, RaysChainFromTheBranchSegmentKinkHarderAndTake66Draws) {
     EXPECT_EQ(emitter.branchIndex, 6);
     emitter.update(kTarget);
