@@ -47,11 +47,14 @@ struct ImagePreload {
 
     void start() {
         if (thread.joinable()) return;
-        thread = std::thread([this] {
+        // Read here, not on the thread: the window's start-up sets environment variables, and
+        // reading the environment while it changes is not safe.
+        const double gamma = screenGamma();
+        thread = std::thread([this, gamma] {
             for (std::size_t i = 0; i < kCount; ++i) {
                 const EmbeddedAsset* image = imageOf(kTextureKeys[i]);
                 decoded[i] = image != nullptr &&
-                             decodePngForTexture(image->data, image->size, screenGamma(), kPngMaxSide, images[i]);
+                             decodePngForTexture(image->data, image->size, gamma, kPngMaxSide, images[i]);
             }
         });
     }

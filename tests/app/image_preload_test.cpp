@@ -1,0 +1,82 @@
+// The images decoded on a thread while the window starts must become the very textures that
+// decoding them in place makes: same positions, sizes, formats and texels.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/shell.h"
+#include "assets/embedded.h"
+#include "gfx/gl.h"
+#include "platform/png_texture.h"
+#include "tests/support/gl_context.h"
+#include "timeline/demo.h"
+
+namespace {
+
+struct Texels {
+    GLint width = 0;
+    GLint height = 0;
+    GLint format = 0;
+    std::vector<std::uint8_t> rgba;
+};
+
+Texels read(unsigned int id) {
+    Texels t;
+    glBindTexture(GL_TEXTURE_2D, id);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &t.width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &t.height);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &t.format);
+    t.rgba.resize(std::size_t(t.width) * std::size_t(t.height) * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, t.rgba.data());
+    return t;
+}
+
+class ImagePreloadTest : public GlTest {};
+
+}  // namespace
+
+TEST_F(ImagePreloadTest, EarlyDecodedImagesBecomeTheSameTexturesAsDecodingInPlace) {
+    ASSERT_TRUE(demo.textures.ids.empty());
+    startImageDecoding();
+    registerTextures();
+    ASSERT_EQ(demo.textures.ids.size(), 17u);
+    ASSERT_EQ(demo.textures.names.size(), 17u);
+    EXPECT_EQ(demo.textures.indexOf("laser"), 2);
+
+    // The same images again, each decoded and uploaded in place the way a plain start does it.
+    TextureRegistry inPlace;
+    for (const std::string& key : demo.textures.names) {
+        const EmbeddedAsset* image = findEmbeddedAsset((key + ".png").c_str());
+        ASSERT_NE(image, nullptr) << key;
+        inPlace.add(image->data, image->size, key.c_str());
+    }
+    for (std::size_t i = 0; i < 17; ++i) {
+        SCOPED_TRACE(demo.textures.names[i]);
+        ASSERT_NE(demo.textures.ids[i], 0u);
+        const Texels early = read(demo.textures.ids[i]);
+        const Texels late = read(inPlace.ids[i]);
+        EXPECT_EQ(early.width, late.width);
+        EXPECT_EQ(early.height, late.height);
+        EXPECT_EQ(early.format, late.format);
+        EXPECT_TRUE(early.rgba == late.rgba);
+    }
+}
+
+TEST_F(ImagePreloadTest, AnImageThatDidNotDecodeEarlyIsTriedAgainAndFailsToTextureZero) {
+    // Bytes that are no PNG: the early decode failed, the second try fails too, and the
+    // position keeps texture 0, as a failed image always does.
+    const unsigned char notPng[16] = {1, 2, 3};
+    PngImage nothing;
+    TextureRegistry registry;
+    registry.add(notPng, sizeof notPng, "broken", nothing, false);
+    ASSERT_EQ(registry.ids.size(), 1u);
+    EXPECT_EQ(registry.ids[0], 0u);
+    // A missing asset likewise.
+    registry.add(nullptr, 0, "missing", nothing, false);
+    ASSERT_EQ(registry.ids.size(), 2u);
+    EXPECT_EQ(registry.ids[1], 0u);
+    EXPECT_EQ(registry.indexOf("missing"), 1);
+}
