@@ -194,7 +194,8 @@ void drawReferenceScene(unsigned int backgroundTexture, unsigned int spriteTextu
     glBlendFunc(GL_SRC_ALPHA, GL_DST_ALPHA);
     glColor4f(1.0f, 0.4f, 0.0f, 0.3f);
     glBegin(GL_TRIANGLES);
-    static const float kSprite[6][4] = {{0, 0, 0, 0}, {0, 1, 0, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {1, 0, 1, 0}, {0, 0, 0, 0}};
+    static const float kSprite[6][4] = {{0, 0, 0, 0}, {0, 1, 0, 1}, {1, 1, 1, 1},
+                                        {1, 1, 1, 1}, {1, 0, 1, 0}, {0, 0, 0, 0}};
     for (std::size_t q = 0; q + 2 < sprites.size(); q += 3) {
         for (const auto& c : kSprite) {
             glTexCoord2f(c[0], c[1]);

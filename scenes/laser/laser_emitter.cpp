@@ -88,7 +88,10 @@ void LaserRay::update(Vec3 start, float spread) {
 
 void LaserRay::drawKinks(float spread) {
     jitterRange = float(spread + scaledDraw(double(spread) * 0.3));
-    for (std::size_t g = 0; 3 * g < segments.size() && 3 * g + 2 < turns.size(); ++g) {
+    // Sized in init; only segments set up by other means could outgrow it.
+    const std::size_t groups = (segments.size() + 2) / 3;
+    if (turns.size() < 3 * groups) turns.resize(3 * groups);
+    for (std::size_t g = 0; g < groups; ++g) {
         jitterX = float(scaledDraw(jitterRange) - double(jitterRange) * 0.5);
         jitterY = float(scaledDraw(jitterRange) - double(jitterRange) * 0.5);
         jitterZ = float(scaledDraw(jitterRange) - double(jitterRange) * 0.5);
@@ -102,7 +105,6 @@ void LaserRay::build(Vec3 start) {
     Vec3 s = start;
     for (std::size_t i = 0; i < segments.size(); ++i) s = buildSegment(*this, i, s);
 }
-
 
 void LaserRay::render() const {
     glBegin(GL_TRIANGLES);
@@ -135,8 +137,8 @@ Vec3 LaserEmitter::rayStart(std::size_t k, Vec3 p) const {
     const std::vector<RaySegment>& before = rays[k - 1].segments;
     // With any segment count of 1 or more the branch segment exists; a ray without segments
     // simply passes its start point on.
-    if (branchIndex >= 0 && std::size_t(branchIndex) < before.size()) return before[std::size_t(branchIndex)].corners[2];
-    return p;
+    if (branchIndex < 0 || std::size_t(branchIndex) >= before.size()) return p;
+    return before[std::size_t(branchIndex)].corners[2];
 }
 
 void LaserEmitter::steer(std::size_t k, Vec3 previous, Vec3 p) {
