@@ -206,4 +206,18 @@ void expectCaptureEndsCleanly(int signal) {
 TEST(QuitRequest, InterruptEndsACaptureWithAPlayableFileOrNone) { expectCaptureEndsCleanly(SIGINT); }
 TEST(QuitRequest, TerminateEndsACaptureWithAPlayableFileOrNone) { expectCaptureEndsCleanly(SIGTERM); }
 
+// A late start runs thousands of frames before the first one is drawn; a quit request meanwhile
+// ends the run there, without drawing or writing anything.
+TEST(QuitRequest, EndsARunStillCatchingUpToALateStart) {
+    TempFolder folder;
+    const ProgramRun capture = runProgram({"--frames", folder.path(), "--start", "186", "--end", "187"}, {},
+                                          RunControl{SIGINT, 0.3, 60.0});
+    expectOrderlyEnd(capture, SIGINT, 0.3, 130);
+    EXPECT_NE(capture.errors.find("before the first frame"), std::string::npos) << capture.errors;
+    EXPECT_TRUE(listFolder(folder.path()).empty());
+
+    const ProgramRun live = runProgram({"--windowed", "--start", "186"}, {}, RunControl{SIGTERM, 0.3, 60.0});
+    expectOrderlyEnd(live, SIGTERM, 0.3, 0);
+}
+
 }  // namespace
