@@ -11,9 +11,9 @@
 // The software GL driver allocates on the calling thread: it compiles a shader the first time
 // it meets a combination of state (LLVM, operator new) and keeps some bookkeeping with malloc.
 // That is the platform's business, not the program's, so each counted allocation is charged to
-// whoever called into the allocator: walking up past the C and C++ runtimes, the first frame
-// in this executable (outside the standard library's templates) means our code allocated; the
-// first frame in any other library (the GL driver, SDL) means that library did.
+// whoever called into the allocator: when the way up from the allocator passes through another
+// library than the C and C++ runtimes (the GL driver, SDL), that library allocated; when it
+// stays in this program and the runtimes, our code did.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -63,15 +63,8 @@ bool isRuntime(const char* file) {
     name = name != nullptr ? name + 1 : file;
     return std::strncmp(name, "libc.so", 7) == 0 || std::strncmp(name, "libstdc++", 9) == 0 ||
            std::strncmp(name, "libgcc_s", 8) == 0 || std::strncmp(name, "ld-linux", 8) == 0 ||
-           std::strncmp(name, "libm.so", 7) == 0;
-}
-
-bool isStandardLibrarySymbol(const char* symbol) {
-    if (symbol == nullptr) return false;
-    for (const char* prefix : {"_ZNSt", "_ZNKSt", "_ZSt", "_ZNSs", "_ZNKSs", "_ZNSa", "_ZNSi", "_ZNSo"}) {
-        if (std::strncmp(symbol, prefix, std::strlen(prefix)) == 0) return true;
-    }
-    return false;
+           std::strncmp(name, "libm.so", 7) == 0 || std::strncmp(name, "libasan", 7) == 0 ||
+           std::strncmp(name, "libubsan", 8) == 0;
 }
 
 const void* ourBase() {
@@ -83,24 +76,33 @@ const void* ourBase() {
     return base;
 }
 
-// Frame 0 is this function, frame 1 the allocation function that called it.
+bool isAllocationFunction(const char* symbol) {
+    if (symbol == nullptr) return false;
+    return std::strncmp(symbol, "_Znw", 4) == 0 || std::strncmp(symbol, "_Zna", 4) == 0 ||
+           std::strcmp(symbol, "malloc") == 0 || std::strcmp(symbol, "calloc") == 0 ||
+           std::strcmp(symbol, "realloc") == 0;
+}
+
+// The walk starts past the allocation function that called this one (the sanitizers' own
+// backtrace adds a frame of theirs before it).
 __attribute__((noinline)) void note(Kind kind) {
     if (!counting) return;
     counting = false;  // the walk itself must not count (nor recurse)
     void* frames[24];
     const int depth = backtrace(frames, 24);
-    int blame = 1;  // another library, unless the walk reaches our code first
-    for (int i = 2; i < depth; ++i) {
+    int first = 2;
+    for (int i = 0; i < depth && i < 6; ++i) {
         Dl_info info{};
-        if (dladdr(frames[i], &info) == 0) continue;
-        if (info.dli_fbase == ourBase()) {
-            // The C++ runtime's templates that this program instantiated itself, and that the
-            // runtime library then calls here in place of its own copies.
-            if (isStandardLibrarySymbol(info.dli_sname)) continue;
-            blame = 0;
-            break;
-        }
-        if (!isRuntime(info.dli_fname)) break;
+        if (dladdr(frames[i], &info) != 0 && isAllocationFunction(info.dli_sname)) first = i + 1;
+    }
+    // Nothing calls back into this program while a frame is drawn, so any other library on
+    // the way up means the allocation is that library's.
+    int blame = 0;
+    for (int i = first; i < depth; ++i) {
+        Dl_info info{};
+        if (dladdr(frames[i], &info) == 0 || info.dli_fbase == ourBase() || isRuntime(info.dli_fname)) continue;
+        blame = 1;
+        break;
     }
     counted[kind][blame].fetch_add(1, std::memory_order_relaxed);
     counting = true;
