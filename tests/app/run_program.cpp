@@ -24,6 +24,22 @@ ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<st
     return runProgram(args, extraEnv, control);
 }
 
+namespace {
+
+// Whether the process has a handler of its own for the signal (its SigCgt mask).
+bool catchesSignal(pid_t pid, int signal) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("SigCgt:", 0) != 0) continue;
+        const unsigned long long mask = std::strtoull(line.c_str() + 7, nullptr, 16);
+        return (mask >> (signal - 1) & 1u) != 0;
+    }
+    return false;
+}
+
+}  // namespace
+
 ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
                       const RunControl& control) {
     char errorsPath[] = "/tmp/veldrin-test-stderr-XXXXXX";
@@ -59,7 +75,18 @@ ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<st
         if (n <= 0) break;
     }
     close(execPipe[0]);
-    const auto start = std::chrono::steady_clock::now();
+    auto start = std::chrono::steady_clock::now();
+    if (control.signal != 0 && control.afterHandler) {
+        auto running = [&] {
+            siginfo_t info{};
+            return waitid(P_PID, id_t(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
+        };
+        while (!catchesSignal(child, control.signal) && running() &&
+               std::chrono::steady_clock::now() - start < std::chrono::duration<double>(control.deadlineSeconds)) {
+            usleep(500);
+        }
+        start = std::chrono::steady_clock::now();
+    }
     auto since = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
     bool signalled = control.signal == 0;
     int status = 0;

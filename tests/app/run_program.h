@@ -18,11 +18,14 @@ ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<st
                       double interruptAfterSeconds = 0.0);
 
 // How a run is ended from outside: signal (0 for none) sent afterSeconds after the start (0 sends
-// it at once), and a deadline after which the program counts as hung and is killed.
+// it at once), and a deadline after which the program counts as hung and is killed. With
+// afterHandler the delay counts from the moment the program catches that signal: before that
+// the signal's default action ends any program, which says nothing about this one.
 struct RunControl {
     int signal = 0;
     double afterSeconds = 0.0;
     double deadlineSeconds = 600.0;
+    bool afterHandler = false;
 };
 ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
                       const RunControl& control);
