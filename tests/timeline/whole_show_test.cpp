@@ -193,8 +193,8 @@ protected:
     OffscreenTarget target_;
 };
 
-// Every frame is updated and checked; the slow rates draw every frame, the fast ones a sample
-// (the software rasteriser is what costs time here, not the show).
+// Every frame is updated and checked; the slow rates draw every frame or most, the fast ones a
+// sample (drawing in the software rasteriser costs far more than an update).
 TEST_F(WholeShow, OneFramePerSecond) { play({1, 1, false}); }
 TEST_F(WholeShow, SevenFramesPerSecond) { play({7, 1, false}); }
 TEST_F(WholeShow, ThirtyFramesPerSecond) { play({30, 3, false}); }
