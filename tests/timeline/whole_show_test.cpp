@@ -136,10 +136,20 @@ private:
 };
 
 // A level for frame n: silence, both sides of every scene's threshold (0.01 laser, 0.1 knot and
-// shells), loud, and now and then a failed read.
-void setSpectrum(FakeAudioOutput& audio, std::uint64_t n) {
+// shells), loud, and now and then a failed read. Mostly quiet holds the bolts still (quiet) in
+// seven of every eight stretches: a crackling bolt is rebuilt every frame, which at a thousand
+// frames a second would cost more than everything else together.
+void setSpectrum(FakeAudioOutput& audio, std::uint64_t n, bool mostlyQuiet) {
     static const float kLevels[] = {0.0f, 0.005f, 0.01f, 0.0101f, 0.1f, 0.1001f, 0.5f, 2.0f, 0.05f, 0.3f, 0.02f};
-    const std::uint64_t phase = n / 5;
+    std::uint64_t phase = n / 5;
+    if (mostlyQuiet) {
+        if (phase % 8 != 0) {
+            audio.spectrumFails = false;
+            audio.fill(0.005f);
+            return;
+        }
+        phase /= 8;
+    }
     audio.spectrumFails = phase % 13 == 12;
     audio.fill(kLevels[phase % (sizeof kLevels / sizeof kLevels[0])]);
 }
@@ -148,6 +158,7 @@ struct ShowRun {
     std::uint32_t fps = 60;
     std::uint32_t renderEvery = 1;  // draw every nth frame (all frames are updated)
     bool stalls = false;            // now and then a frame that took up to ten seconds
+    bool mostlyQuiet = false;       // see setSpectrum
 };
 
 class WholeShow : public GlTest {
@@ -175,7 +186,7 @@ protected:
                 harness.clock.setFrame(harness.clock.frame() + dice.next() % (10 * run.fps));
                 ++stalled;
             }
-            setSpectrum(harness.audio, frames);
+            setSpectrum(harness.audio, frames, run.mostlyQuiet);
             ASSERT_EQ(harness.step(frames % run.renderEvery == 0), 1);
             const std::string bad = nonFinite(demo);
             ASSERT_TRUE(bad.empty()) << bad << " is not finite at " << demo.musicTime << " s (dt " << demo.dt << ")";
@@ -201,7 +212,7 @@ TEST_F(WholeShow, ThirtyFramesPerSecond) { play({30, 3, false}); }
 TEST_F(WholeShow, SixtyFramesPerSecond) { play({60, 6, false}); }
 TEST_F(WholeShow, SixtyFramesPerSecondWithStallsOfUpToTenSeconds) { play({60, 2, true}); }
 TEST_F(WholeShow, OneHundredFortyFourFramesPerSecond) { play({144, 24, false}); }
-TEST_F(WholeShow, OneThousandFramesPerSecond) { play({1000, 500, false}); }
+TEST_F(WholeShow, OneThousandFramesPerSecond) { play({1000, 500, false, true}); }
 
 // The real track through the offline output: the spectrum the show was made for, the music's
 // own end, and the decoder thread running beside the frames.
