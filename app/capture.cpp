@@ -80,7 +80,12 @@ int runCapture(const Options& options) {
     startUp();
     if (demo.music.stream == 0) return fail("the embedded music track cannot be decoded");
 
-    if (!catchUp(options.start, clock)) return fail("--start lies after the end of the music");
+    if (!catchUp(options.start, clock)) {
+        if (!quitSignalled()) return fail("--start lies after the end of the music");
+        // Nothing was opened yet, so nothing is left behind.
+        std::fprintf(stderr, "veldrin: stopped before the first frame; nothing was written\n");
+        return 130;
+    }
     const std::uint64_t first = clock.frame();
     const double firstSeconds = frameSeconds(clock, first);
     const double endSeconds = std::min(options.end, kTrackSeconds);

@@ -2,6 +2,7 @@
 #include "app/catch_up.h"
 
 #include "gfx/gl.h"
+#include "platform/window.h"
 #include "timeline/demo.h"
 
 namespace {
@@ -31,7 +32,7 @@ bool catchUp(double seconds, FixedStepClock& clock) {
         clock.setFrame(frame);
         // Camera::apply multiplies onto the model-view matrix; keep it from piling up.
         glLoadIdentity();
-        if (demo.update() == 0) return false;
+        if (demo.update() == 0 || quitSignalled()) return false;
         clock.setFrame(frame + 1);
     }
     return true;

@@ -32,5 +32,6 @@ double frameSeconds(const FixedStepClock& clock, std::uint64_t frame);
 
 // Runs the clock's frames, from the one it is on, through Demo::update while their music time
 // is before `seconds`, and leaves the clock on the first frame that is not. The demo must be
-// initialised with the clock on frame 0. Returns false when the music ended first.
+// initialised with the clock on frame 0. Returns false when the music ended first, or when a
+// quit was requested meanwhile (a late start takes thousands of frames; Ctrl-C must not wait).
 bool catchUp(double seconds, FixedStepClock& clock);

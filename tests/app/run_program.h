@@ -5,14 +5,30 @@
 #include <vector>
 
 struct ProgramRun {
-    int status = -1;     // exit status; 128 + signal when it died by one
-    std::string errors;  // what it wrote on stderr
+    int status = -1;        // exit status; 128 + signal when it died by one
+    std::string errors;     // what it wrote on stderr
+    std::string output;     // what it wrote on stdout
+    bool timedOut = false;  // it was still running at the deadline and was killed
 };
 
-// args exclude the program name. extraEnv holds "NAME=value" entries added to the environment;
-// interruptAfterSeconds > 0 sends SIGINT that long after the start.
+// args exclude the program name. extraEnv holds "NAME=value" entries added to the environment
+// and bare "NAME" entries removed from it; interruptAfterSeconds > 0 sends SIGINT that long
+// after the start.
 ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {},
                       double interruptAfterSeconds = 0.0);
+
+// How a run is ended from outside: signal (0 for none) sent afterSeconds after the start (0 sends
+// it at once), and a deadline after which the program counts as hung and is killed. With
+// afterHandler the delay counts from the moment the program catches that signal: before that
+// the signal's default action ends any program, which says nothing about this one.
+struct RunControl {
+    int signal = 0;
+    double afterSeconds = 0.0;
+    double deadlineSeconds = 600.0;
+    bool afterHandler = false;
+};
+ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+                      const RunControl& control);
 
 // A fresh empty folder under the system's temporary folder, removed with everything in it by
 // the destructor.
