@@ -47,6 +47,28 @@ off_t seekBytes(void* source, off_t offset, int whence) {
 
 mpg123_handle* asHandle(void* handle) { return static_cast<mpg123_handle*>(handle); }
 
+// Whether the stream's own length information (the frame count of a Xing/Info header, an ID3
+// TLEN) promises more frames than the stream holds. libmpg123 takes that count for the gapless
+// bookkeeping and, when it resamples, walks it one frame at a time: a four-byte field in a tiny
+// file can then hold open() for minutes. Here the file is read at its own rate, where nothing
+// is walked, and the claim is compared with the frames a scan counts.
+bool overstatesItsLength(const unsigned char* bytes, std::size_t size) {
+    int err = MPG123_OK;
+    mpg123_handle* mh = mpg123_new(nullptr, &err);
+    if (mh == nullptr) return false;
+    Mp3Decoder::Reader reader{bytes, size, 0};
+    bool overstated = false;
+    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0.0);
+    if (mpg123_replace_reader_handle(mh, readBytes, seekBytes, nullptr) == MPG123_OK &&
+        mpg123_open_handle(mh, &reader) == MPG123_OK) {
+        const off_t claimed = mpg123_framelength(mh);
+        if (claimed > 0 && mpg123_scan(mh) == MPG123_OK) overstated = claimed > mpg123_framelength(mh);
+    }
+    mpg123_delete(mh);
+    return overstated;
+}
+
 }  // namespace
 
 bool Mp3Decoder::fail(const char* reason) {
@@ -75,6 +97,9 @@ bool Mp3Decoder::open(const unsigned char* bytes, std::size_t size) {
     // Whatever the file holds, ask for 44.1 kHz stereo float: libmpg123 doubles mono and
     // resamples other rates, so the rest of the program only ever sees one format.
     mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    // An overstated length is ignored. That costs nothing true: libmpg123 itself gives up the
+    // gapless trimming when the promised frames are not all there.
+    if (overstatesItsLength(bytes, size)) mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_IGNORE_STREAMLENGTH, 0.0);
     if (mpg123_format_none(mh) != MPG123_OK ||
         mpg123_format(mh, kRate, MPG123_STEREO, MPG123_ENC_FLOAT_32) != MPG123_OK ||
         mpg123_replace_reader_handle(mh, readBytes, seekBytes, nullptr) != MPG123_OK ||

@@ -23,6 +23,8 @@ constexpr double kMinViewingGamma = 0.1;
 constexpr double kMaxViewingGamma = 10.0;
 // Ancillary chunks (text, ICC profiles) larger than this are a broken or hostile file.
 constexpr png_alloc_size_t kMaxChunkBytes = 8u << 20;
+// No allocation of libpng's own is ever larger than twice that (the image rows are ours).
+constexpr png_alloc_size_t kMaxLibpngAllocation = 2 * kMaxChunkBytes;
 
 struct MemoryReader {
     const unsigned char* cursor;
@@ -51,6 +53,14 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t count) {
     reader->remaining -= count;
 }
 
+// The chunk limit above is only a warning to libpng (a "benign" error): a text chunk whose length
+// field claims 2 GB would still have 2 GB allocated and cleared before its bytes are found
+// missing. Refusing such a request here makes libpng skip the chunk instead.
+png_voidp boundedMalloc(png_structp, png_alloc_size_t size) {
+    return size > kMaxLibpngAllocation ? nullptr : std::malloc(size);
+}
+void plainFree(png_structp, png_voidp block) { std::free(block); }
+
 // Quiet on purpose: an image that cannot be decoded leaves an untextured slot, no message.
 [[noreturn]] void failDecode(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void ignoreWarning(png_structp, png_const_charp) {}
@@ -58,7 +68,8 @@ void ignoreWarning(png_structp, png_const_charp) {}
 // screen: the screen gamma, or 0 to leave the samples as stored. Returns 1 on success.
 // C style on purpose (see the file comment); only `state` is used after the setjmp.
 int decodeWithLibpng(DecodeState* state, double screen) {
-    state->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failDecode, ignoreWarning);
+    state->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, failDecode, ignoreWarning, nullptr,
+                                          boundedMalloc, plainFree);
     if (state->png == nullptr) return 0;
     state->info = png_create_info_struct(state->png);
     if (state->info == nullptr) return 0;
