@@ -2,14 +2,12 @@
 // frames to look at.
 #pragma once
 
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "gfx/gl.h"
+#include "gfx/random.h"
 #include "tests/support/demo_harness.h"
 #include "tests/support/gl_context.h"
 #include "timeline/demo.h"
@@ -22,23 +20,23 @@ inline void skipTo(DemoHarness& h, std::uint32_t fps, double seconds) {
     demo.previousTick = h.clock.ticks();
 }
 
+// How many numbers the generator has drawn since it stood at `from`.
+inline int drawsSince(std::uint32_t from) {
+    const std::uint32_t now = lcgState;
+    lcgState = from;
+    int n = 0;
+    for (; lcgState != now && n < 1000000; ++n) lcgRand();
+    return n;
+}
+
 class ScenePixelTest : public GlTest {
 protected:
-    // Runs (without drawing) to just before t and draws the frame that passes it. With
-    // VELDRIN_DUMP_DIR set the frame is kept there as name.ppm.
-    std::vector<Rgb> frameAt(double seconds, const char* name) {
+    // Runs (without drawing) to just before t and draws the frame that passes it.
+    std::vector<Rgb> frameAt(double seconds) {
         skipTo(harness, 60, seconds - 1.0);
         harness.runUntil(seconds - 0.02);
         harness.step(true);
-        std::vector<Rgb> p = pixels();
-        if (const char* dir = std::getenv("VELDRIN_DUMP_DIR")) {
-            if (FILE* f = std::fopen((std::string(dir) + "/" + name + ".ppm").c_str(), "wb")) {
-                std::fprintf(f, "P6 %d %d 255\n", gl_->width(), gl_->height());
-                std::fwrite(p.data(), sizeof(Rgb), p.size(), f);
-                std::fclose(f);
-            }
-        }
-        return p;
+        return pixels();
     }
 
     // Where a world point lands on screen (y from the top) through the demo's camera; false

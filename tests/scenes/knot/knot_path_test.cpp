@@ -1,8 +1,7 @@
-// The curve generator: where each curve starts, how many points it holds, that it closes, that
-// the torus knot takes its radius from the table, and how positions become safe indices.
+// The curve generator: where each curve starts, how many points it holds, that it closes, and
+// how positions become safe indices.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 #include "gfx/sine_table.h"
@@ -38,18 +37,6 @@ TEST(KnotPath, EachCurveStartsOnTheXAxisClosesAndHoldsCountPlusOnePoints) {
     EXPECT_NEAR(path.points[0].x, 6.6f, 1e-5f);
     path.init(1.0f, 0, 1);  // never asked for: no division by zero, no wild size
     EXPECT_TRUE(path.points.empty());
-}
-
-TEST(KnotPath, TheTorusKnotTakesItsRadiusFromTheSineTable) {
-    buildSineTable();
-    KnotPath path;
-    path.init(1.0f, 44, 2);
-    const double u = 69.11504030227661 / 44.0;
-    const double v = u * 0.5454545454545454;
-    const double r = 1.0 + 0.5 * SineTable[(int(v * 40.743673908005874) & 255) + 64];
-    EXPECT_FLOAT_EQ(path.points[1].x, float(r * std::cos(u)));
-    EXPECT_FLOAT_EQ(path.points[1].y, float(0.5 * std::sin(v)));
-    EXPECT_FLOAT_EQ(path.points[1].z, float(r * std::sin(u)));
 }
 
 TEST(KnotPath, PositionsTruncateAndNothingNoPathHoldsBecomesAnIndex) {

