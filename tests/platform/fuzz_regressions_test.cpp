@@ -37,16 +37,27 @@ std::vector<fs::path> filesUnder(const std::string& folder, const std::string& k
     return files;
 }
 
-TEST(FuzzRegressions, PngSeedsDecodeUnderEverySetting) {
-    const std::vector<fs::path> seeds = filesUnder("corpus", "png");
+// Inputs that once failed had libpng allocate (and clear) what a chunk length claimed, gigabytes
+// from a few hundred bytes: they run first, while the peak memory is still low. A byte after the
+// end chunk picks the screen gamma and the texture limit, as in the fuzzer: every seed is
+// replayed under every setting it can pick.
+TEST(FuzzRegressions, PngInputsThatOnceFailedAndSeedsUnderEverySetting) {
+    const std::vector<fs::path> seeds = filesUnder("corpus", "png"), inputs = filesUnder("regressions", "png");
     ASSERT_GE(seeds.size(), 20u);
+    ASSERT_FALSE(inputs.empty());
+    for (const fs::path& path : inputs) {
+        const Bytes input = readFile(path);
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        const char* problem = fuzzdrive::decodePngBothWays(input.data(), input.size());
+        EXPECT_EQ(problem, nullptr) << path << ": " << problem;
+        getrusage(RUSAGE_SELF, &after);
+        EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256 * 1024) << path;  // kB
+    }
     for (const fs::path& path : seeds) {
-        const Bytes file = readFile(path);
+        Bytes input = readFile(path);
         PngImage image;
-        EXPECT_TRUE(decodePng(file.data(), file.size(), image)) << path;
-        // A byte after the end chunk picks the screen gamma and the texture limit, as in the
-        // fuzzer; every one of the settings it can pick is replayed.
-        Bytes input = file;
+        EXPECT_TRUE(decodePng(input.data(), input.size(), image)) << path;
         input.push_back(0);
         for (int control = 0; control < 64; ++control) {
             input.back() = static_cast<unsigned char>(control);
@@ -56,50 +67,21 @@ TEST(FuzzRegressions, PngSeedsDecodeUnderEverySetting) {
     }
 }
 
-// The peak resident memory of this process so far, in MB.
-long peakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
-}
-
-TEST(FuzzRegressions, PngInputsThatOnceFailedNowPass) {
-    const std::vector<fs::path> inputs = filesUnder("regressions", "png");
-    ASSERT_FALSE(inputs.empty());
-    for (const fs::path& path : inputs) {
-        const Bytes input = readFile(path);
-        const long before = peakMegabytes();
-        const char* problem = fuzzdrive::decodePngBothWays(input.data(), input.size());
-        EXPECT_EQ(problem, nullptr) << path << ": " << problem;
-        // Files of a few hundred bytes once had libpng allocate (and clear) what a chunk length
-        // claimed: gigabytes.
-        EXPECT_LT(peakMegabytes() - before, 256) << path;
-    }
-}
-
-TEST(FuzzRegressions, Mp3SeedsPlayAndDecode) {
-    const std::vector<fs::path> seeds = filesUnder("corpus", "mp3");
+// The seeds are real tracks (one cut short) and all open; they and the inputs that once failed
+// replay through the stream and the direct decoder.
+TEST(FuzzRegressions, Mp3SeedsAndInputsThatOnceFailedPlayAndDecode) {
+    const std::vector<fs::path> seeds = filesUnder("corpus", "mp3"), inputs = filesUnder("regressions", "mp3");
     ASSERT_GE(seeds.size(), 5u);
-    for (const fs::path& path : seeds) {
-        const Bytes input = readFile(path);
-        // The seeds are real tracks (one cut short): every one of them opens.
-        Mp3Decoder decoder;
-        EXPECT_TRUE(decoder.open(input.data(), input.size())) << path << ": " << decoder.error();
-        decoder.close();
-        const char* problem = fuzzdrive::playMp3Stream(input.data(), input.size());
-        if (problem == nullptr) problem = fuzzdrive::decodeMp3Directly(input.data(), input.size());
-        EXPECT_EQ(problem, nullptr) << path << ": " << problem;
-    }
-}
-
-TEST(FuzzRegressions, Mp3InputsThatOnceFailedNowPass) {
-    const std::vector<fs::path> inputs = filesUnder("regressions", "mp3");
     ASSERT_FALSE(inputs.empty());
-    for (const fs::path& path : inputs) {
-        const Bytes input = readFile(path);
-        const char* problem = fuzzdrive::playMp3Stream(input.data(), input.size());
-        if (problem == nullptr) problem = fuzzdrive::decodeMp3Directly(input.data(), input.size());
-        EXPECT_EQ(problem, nullptr) << path << ": " << problem;
+    for (const auto* list : {&seeds, &inputs}) {
+        for (const fs::path& path : *list) {
+            const Bytes input = readFile(path);
+            Mp3Decoder decoder;
+            EXPECT_TRUE(list != &seeds || decoder.open(input.data(), input.size())) << path << ": " << decoder.error();
+            const char* problem = fuzzdrive::playMp3Stream(input.data(), input.size());
+            if (problem == nullptr) problem = fuzzdrive::decodeMp3Directly(input.data(), input.size());
+            EXPECT_EQ(problem, nullptr) << path << ": " << problem;
+        }
     }
 }
 

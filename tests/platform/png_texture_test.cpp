@@ -18,17 +18,17 @@ Bytes image(int width, int height, int channels) {
     return png;
 }
 
-GLint level0(GLenum what) {
+// Reads one GL integer through whichever getter fits: glGetIntegerv, glGetTexParameteriv or
+// glGetTexLevelParameteriv for level 0.
+template <typename Getter, typename... Target>
+GLint query(Getter getter, Target... target) {
     GLint value = -1;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, what, &value);
+    getter(target..., &value);
     return value;
 }
-
-GLint texParameter(GLenum what) {
-    GLint value = -1;
-    glGetTexParameteriv(GL_TEXTURE_2D, what, &value);
-    return value;
-}
+GLint level0(GLenum what) { return query(glGetTexLevelParameteriv, GLenum(GL_TEXTURE_2D), 0, what); }
+GLint texParameter(GLenum what) { return query(glGetTexParameteriv, GLenum(GL_TEXTURE_2D), what); }
+GLint integer(GLenum what) { return query(glGetIntegerv, what); }
 
 using PngTextureTest = GlTest;
 
@@ -38,24 +38,15 @@ TEST_F(PngTextureTest, RgbImageBecomesAClampedNearestPowerOfTwoTextureLeftBound)
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     const unsigned int name = loadPngTexture(png.data(), png.size());
     ASSERT_NE(name, 0u);
-    GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(GLuint(bound), name);
+    EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(name));
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));  // neither enabled nor disabled by the load
-    GLint alignment = 0;
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-    EXPECT_EQ(alignment, 4);
+    EXPECT_EQ(integer(GL_UNPACK_ALIGNMENT), 4);
 
     EXPECT_EQ(level0(GL_TEXTURE_WIDTH), 512);
     EXPECT_EQ(level0(GL_TEXTURE_HEIGHT), 128);
     EXPECT_EQ(level0(GL_TEXTURE_INTERNAL_FORMAT), GL_RGB);
-    EXPECT_EQ(texParameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
-    EXPECT_EQ(texParameter(GL_TEXTURE_WRAP_T), GL_CLAMP);
-    EXPECT_EQ(texParameter(GL_TEXTURE_MAG_FILTER), GL_NEAREST);
-    EXPECT_EQ(texParameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
-    GLint levelOneWidth = -1;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &levelOneWidth);
-    EXPECT_EQ(levelOneWidth, 0);  // no mipmaps
+    for (GLenum what : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T}) EXPECT_EQ(texParameter(what), GL_CLAMP);
+    for (GLenum what : {GL_TEXTURE_MAG_FILTER, GL_TEXTURE_MIN_FILTER}) EXPECT_EQ(texParameter(what), GL_NEAREST);
 
     // The texels are the decoded, scaled image, rows in order.
     PngImage decoded;
@@ -67,30 +58,21 @@ TEST_F(PngTextureTest, RgbImageBecomesAClampedNearestPowerOfTwoTextureLeftBound)
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
-TEST_F(PngTextureTest, RgbaImageBecomesAnRgbaTexture) {
-    const Bytes png = image(128, 128, 4);
+TEST_F(PngTextureTest, RgbaImagesBecomeRgbaAndUndecodableOnesNameZeroLeavingTheBindingAlone) {
+    const Bytes rgba = image(128, 128, 4);
     glDisable(GL_TEXTURE_2D);
-    const unsigned int name = loadPngTexture(png.data(), png.size());
-    ASSERT_NE(name, 0u);
+    const unsigned int previous = loadPngTexture(rgba.data(), rgba.size());
+    ASSERT_NE(previous, 0u);
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
     EXPECT_EQ(level0(GL_TEXTURE_WIDTH), 128);
     EXPECT_EQ(level0(GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA);
-    EXPECT_NE(loadPngTexture(png.data(), png.size()), name);  // every load makes a texture of its own
-}
 
-TEST_F(PngTextureTest, UndecodableImagesGiveNameZeroAndLeaveTheBindingAlone) {
     const Bytes png = image(300, 80, 3);
-    GLuint previous = 0;
-    glGenTextures(1, &previous);
-    glBindTexture(GL_TEXTURE_2D, previous);
-
     const Bytes cut(png.begin(), png.begin() + std::ptrdiff_t(png.size() / 2));
     EXPECT_EQ(loadPngTexture(cut.data(), cut.size()), 0u);
     EXPECT_EQ(loadPngTexture(nullptr, png.size()), 0u);
     EXPECT_EQ(loadPngTexture(png.data(), 0), 0u);
-    GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(GLuint(bound), previous);
+    EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), GLint(previous));
 }
 
 }  // namespace

@@ -37,41 +37,26 @@ float largestOutside(const std::vector<float>& bins, int from, int to) {
     return largest;
 }
 
-TEST(Spectrum, FullScaleBinCentredSineReadsOneHalf) {
+TEST(Spectrum, ScaleAndBinsOfKnownSignalsMixedToMono) {
     SpectrumAnalyser analyser;
-    ASSERT_TRUE(analyser.ready());
-    const auto sine = stereoSine(2048, 20, 1.0f, 1.0f);
-    const auto bins = analyse(analyser, sine, 2048, 1024);
-    // Hann: the peak keeps half the amplitude, each neighbour a quarter, the rest nothing.
+    // Hann: a full-scale bin-centred sine keeps half its amplitude, each neighbour a quarter.
+    auto bins = analyse(analyser, stereoSine(2048, 20, 1.0f, 1.0f), 2048, 1024);
     EXPECT_NEAR(bins[20], 0.5f, 1e-4f);
     EXPECT_NEAR(bins[19], 0.25f, 1e-4f);
     EXPECT_NEAR(bins[21], 0.25f, 1e-4f);
     EXPECT_LT(largestOutside(bins, 19, 21), 1e-4f);
-}
-
-TEST(Spectrum, ConstantSignalFillsTheFirstBins) {
-    SpectrumAnalyser analyser;
-    const std::vector<float> ones(2 * 600, 1.0f);
-    const auto bins = analyse(analyser, ones, 600, 600);
     // The periodic Hann window sums to 256 exactly: DC 256 × 2/512 = 1, bin 1 half that.
+    bins = analyse(analyser, std::vector<float>(2 * 600, 1.0f), 600, 600);
     EXPECT_NEAR(bins[0], 1.0f, 1e-5f);
     EXPECT_NEAR(bins[1], 0.5f, 1e-5f);
     EXPECT_LT(largestOutside(bins, 0, 1), 1e-5f);
-}
-
-TEST(Spectrum, MixesBothChannelsToMono) {
-    SpectrumAnalyser analyser;
-    // Opposite channels cancel ...
-    auto bins = analyse(analyser, stereoSine(1024, 30, 1.0f, -1.0f), 1024, 1024);
+    // Opposite channels cancel, and one channel alone counts half.
+    bins = analyse(analyser, stereoSine(1024, 30, 1.0f, -1.0f), 1024, 1024);
     EXPECT_LT(largestOutside(bins, -1, -1), 1e-6f);
-    // ... and one channel alone counts half.
-    bins = analyse(analyser, stereoSine(1024, 30, 1.0f, 0.0f), 1024, 1024);
-    EXPECT_NEAR(bins[30], 0.25f, 1e-4f);
-    bins = analyse(analyser, stereoSine(1024, 30, 0.0f, 1.0f), 1024, 1024);
-    EXPECT_NEAR(bins[30], 0.25f, 1e-4f);
+    EXPECT_NEAR(analyse(analyser, stereoSine(1024, 30, 0.0f, 1.0f), 1024, 1024)[30], 0.25f, 1e-4f);
 }
 
-TEST(Spectrum, AnalysesTheFramesJustBeforeThePosition) {
+TEST(Spectrum, AnalysesTheFramesJustBeforeThePositionWithSilenceOutside) {
     SpectrumAnalyser analyser;
     // A tone at bin 8 for 512 frames, then one at bin 50.
     auto signal = stereoSine(512, 8, 1.0f, 1.0f);
@@ -83,24 +68,20 @@ TEST(Spectrum, AnalysesTheFramesJustBeforeThePosition) {
     bins = analyse(analyser, signal, 1024, 1024);
     EXPECT_NEAR(bins[50], 0.5f, 1e-4f);
     EXPECT_LT(bins[8], 1e-4f);
-}
 
-TEST(Spectrum, FramesBeforeTheStartAndPastTheEndAreSilence) {
-    SpectrumAnalyser analyser;
+    // Frames before the start and past the end are silence.
     const int length = 700;
     const auto sine = stereoSine(length, 12, 0.8f, 0.3f);
-
     EXPECT_LT(largestOutside(analyse(analyser, sine, length, 0), -1, -1), 1e-9f);
 
-    // Near the start: the same as the signal preceded by explicit zeros.
+    // Near the start and the end: the same as the signal between explicit zeros.
     std::vector<float> padded(2 * kSpectrumSize, 0.0f);
     padded.insert(padded.end(), sine.begin(), sine.end());
-    EXPECT_EQ(analyse(analyser, sine, length, 200), analyse(analyser, padded, padded.size() / 2, 200 + 512));
-
-    // Near the end, and where only part has been decoded: followed by explicit zeros.
-    std::vector<float> trailing = sine;
-    trailing.resize(sine.size() + 2 * kSpectrumSize, 0.0f);
-    EXPECT_EQ(analyse(analyser, sine, length, length + 100), analyse(analyser, trailing, length + 512, length + 100));
+    padded.resize(padded.size() + 2 * kSpectrumSize, 0.0f);
+    for (std::uint64_t at : {200u, 800u}) {
+        EXPECT_EQ(analyse(analyser, sine, length, at), analyse(analyser, padded, padded.size() / 2, at + 512)) << at;
+    }
+    // Where only part has been decoded: followed by explicit zeros.
     std::vector<float> cut(sine.begin(), sine.begin() + 2 * 600);
     cut.resize(sine.size(), 0.0f);
     EXPECT_EQ(analyse(analyser, sine, 600, 650), analyse(analyser, cut, length, 650));
