@@ -7,22 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
-
-ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
-                      double interruptAfterSeconds) {
-    RunControl control;
-    if (interruptAfterSeconds > 0.0) {
-        control.signal = SIGINT;
-        control.afterSeconds = interruptAfterSeconds;
-    }
-    return runProgram(args, extraEnv, control);
-}
 
 namespace {
 
@@ -46,12 +36,11 @@ ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<st
     char outputPath[] = "/tmp/veldrin-test-stdout-XXXXXX";
     const int errorsFd = mkstemp(errorsPath);
     const int outputFd = mkstemp(outputPath);
-    ProgramRun run;
-    if (errorsFd < 0 || outputFd < 0) return run;
     // The write end closes when exec succeeds: reading it to the end waits for the program
     // itself to be running, so the signal's delay does not include the fork.
     int execPipe[2];
-    if (pipe2(execPipe, O_CLOEXEC) != 0) return run;
+    ProgramRun run;
+    if (errorsFd < 0 || outputFd < 0 || pipe2(execPipe, O_CLOEXEC) != 0) return run;
     const pid_t child = fork();
     if (child == 0) {
         close(execPipe[0]);
@@ -69,41 +58,33 @@ ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<st
     }
     close(execPipe[1]);
     char ignored = 0;
-    for (;;) {
-        const ssize_t n = read(execPipe[0], &ignored, 1);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-    }
+    while (read(execPipe[0], &ignored, 1) < 0 && errno == EINTR) {}
     close(execPipe[0]);
-    auto start = std::chrono::steady_clock::now();
-    if (control.signal != 0 && control.afterHandler) {
-        auto running = [&] {
-            siginfo_t info{};
-            return waitid(P_PID, id_t(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
-        };
-        while (!catchesSignal(child, control.signal) && running() &&
-               std::chrono::steady_clock::now() - start < std::chrono::duration<double>(control.deadlineSeconds)) {
-            usleep(500);
-        }
-        start = std::chrono::steady_clock::now();
-    }
-    auto since = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    auto since = [](Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); };
+    bool armed = !control.afterHandler;  // the delay runs from start, or from when the handler is in place
+    Clock::time_point armedAt = start;
     bool signalled = control.signal == 0;
     int status = 0;
     for (;;) {
-        if (!signalled && since() >= control.afterSeconds) {
+        if (!signalled && !armed && catchesSignal(child, control.signal)) {
+            armed = true;
+            armedAt = Clock::now();
+        }
+        if (!signalled && armed && since(armedAt) >= control.afterSeconds) {
             kill(child, control.signal);
             signalled = true;
         }
-        const pid_t done = waitpid(child, &status, WNOHANG);
-        if (done == child) break;
-        if (since() > control.deadlineSeconds) {
+        if (waitpid(child, &status, WNOHANG) == child) break;
+        if (since(start) > control.deadlineSeconds) {
             run.timedOut = true;
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
             break;
         }
-        usleep(2000);
+        usleep(armed ? 2000 : 500);
     }
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     close(errorsFd);
@@ -122,20 +103,14 @@ TempFolder::TempFolder() {
 }
 
 TempFolder::~TempFolder() {
-    if (path_.empty()) return;
-    const std::string command = "rm -rf '" + path_ + "'";
-    [[maybe_unused]] const int ignored = std::system(command.c_str());
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
 std::vector<std::string> listFolder(const std::string& path) {
     std::vector<std::string> names;
-    if (DIR* dir = opendir(path.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        closedir(dir);
-    }
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(path, error)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -11,12 +11,6 @@ struct ProgramRun {
     bool timedOut = false;  // it was still running at the deadline and was killed
 };
 
-// args exclude the program name. extraEnv holds "NAME=value" entries added to the environment
-// and bare "NAME" entries removed from it; interruptAfterSeconds > 0 sends SIGINT that long
-// after the start.
-ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {},
-                      double interruptAfterSeconds = 0.0);
-
 // How a run is ended from outside: signal (0 for none) sent afterSeconds after the start (0 sends
 // it at once), and a deadline after which the program counts as hung and is killed. With
 // afterHandler the delay counts from the moment the program catches that signal: before that
@@ -27,8 +21,11 @@ struct RunControl {
     double deadlineSeconds = 600.0;
     bool afterHandler = false;
 };
-ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
-                      const RunControl& control);
+
+// args exclude the program name. extraEnv holds "NAME=value" entries added to the environment
+// and bare "NAME" entries removed from it.
+ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {},
+                      const RunControl& control = {});
 
 // A fresh empty folder under the system's temporary folder, removed with everything in it by
 // the destructor.
