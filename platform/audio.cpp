@@ -14,7 +14,7 @@
 
 #include "platform/clock.h"
 #include "platform/mp3_decoder.h"
-#include "platform/spectrum.h"
+#include "platform/fft_magnitudes.h"
 
 static_assert(Mp3Decoder::kRate == kSampleRate, "the decoder delivers the output's rate");
 

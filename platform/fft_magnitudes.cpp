@@ -1,5 +1,5 @@
 // Spectrum magnitudes over KissFFT's real transform.
-#include "platform/spectrum.h"
+#include "platform/fft_magnitudes.h"
 
 #include <cmath>
 #include <new>

@@ -1,5 +1,5 @@
 // The spectrum analyser against signals whose spectrum is known in closed form.
-#include "platform/spectrum.h"
+#include "platform/fft_magnitudes.h"
 
 #include <gtest/gtest.h>
 
