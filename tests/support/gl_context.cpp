@@ -61,3 +61,11 @@ void GlTest::TearDown() {
     delete gl_;
     gl_ = nullptr;
 }
+
+void SmallFrameTest::SetUp() {
+    GlTest::SetUp();
+    if (IsSkipped()) return;
+    std::string error;
+    ASSERT_TRUE(target_.create(200, 150, error)) << error;
+    setViewport(200, 150);
+}

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/offscreen.h"
+
 struct Rgb {
     std::uint8_t r = 0;
     std::uint8_t g = 0;
@@ -47,4 +49,14 @@ protected:
     Rgb pixel(const std::vector<Rgb>& p, int x, int y) const { return GlContext::at(p, gl_->width(), x, y); }
 
     GlContext* gl_ = nullptr;
+};
+
+// A test that draws the whole demo with its textures into a small framebuffer (200 × 150): the
+// software rasteriser stays fast and the view keeps its 45 degrees.
+class SmallFrameTest : public GlTest {
+protected:
+    bool wantTextures() const override { return true; }
+    void SetUp() override;
+
+    OffscreenTarget target_;
 };

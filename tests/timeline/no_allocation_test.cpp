@@ -165,18 +165,7 @@ void setSpectrum(FakeAudioOutput& audio, std::uint64_t n) {
 }
 
 // Each parameter is a stretch's start: from there 1000 frames (16.7 s at 60 per second).
-class NoAllocation : public GlTest, public testing::WithParamInterface<double> {
-protected:
-    bool wantTextures() const override { return true; }
-    void SetUp() override {
-        GlTest::SetUp();
-        if (IsSkipped()) return;
-        std::string error;
-        ASSERT_TRUE(target_.create(200, 150, error)) << error;
-        setViewport(200, 150);
-    }
-    OffscreenTarget target_;
-};
+class NoAllocation : public SmallFrameTest, public testing::WithParamInterface<double> {};
 
 // One pass of the shell's loop, as runShell does it.
 bool frame(DemoHarness& harness) {

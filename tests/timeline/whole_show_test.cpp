@@ -90,18 +90,8 @@ struct ShowRun {
     bool mostlyQuiet = false;       // see setSpectrum
 };
 
-class WholeShow : public GlTest {
+class WholeShow : public SmallFrameTest {
 protected:
-    bool wantTextures() const override { return true; }
-
-    // A small framebuffer keeps the software rasteriser fast; the view keeps its 45 degrees.
-    void SetUp() override {
-        GlTest::SetUp();
-        if (IsSkipped()) return;
-        std::string error;
-        ASSERT_TRUE(target_.create(200, 150, error)) << error;
-        setViewport(200, 150);
-    }
 
     void play(const ShowRun& run) {
         DemoHarness harness(run.fps);
@@ -128,7 +118,6 @@ protected:
 
     // Just past the last scene window; the fake output would play on forever.
     static constexpr double kShowEnd = 187.02;
-    OffscreenTarget target_;
 };
 
 class WholeShowAtRate : public WholeShow, public testing::WithParamInterface<ShowRun> {};
