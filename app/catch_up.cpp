@@ -1,7 +1,7 @@
 // The catch-up clock and the catch-up run.
 #include "app/catch_up.h"
 
-#include "gfx/gl.h"
+#include "platform/gl.h"
 #include "platform/window.h"
 #include "timeline/demo.h"
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "gfx/gl.h"
+#include "platform/gl.h"
 
 bool OffscreenTarget::create(int width, int height, std::string& error) {
     destroy();

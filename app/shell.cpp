@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "app/catch_up.h"
-#include "app/debug_print.h"
 #include "app/shell_state.h"
 #include "assets/embedded.h"
-#include "gfx/gl.h"
 #include "gfx/sine_table.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
+#include "platform/debug_print.h"
+#include "platform/gl.h"
 #include "platform/png_texture.h"
 #include "platform/window.h"
 #include "timeline/demo.h"

@@ -2,9 +2,9 @@
 // screen space), the fullscreen request and the key-down flags.
 #pragma once
 
+#include "platform/window.h"  // windowWidth, windowHeight
+
 extern int fullscreen;   // 1 requests a mode switch; 0 once it failed or was declined
 extern int colorBits;
-extern float windowWidth;
-extern float windowHeight;
 extern int keys[256];    // indexed by virtual-key code; 1 while the key is down
 extern int running;

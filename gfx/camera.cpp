@@ -1,7 +1,7 @@
 // Camera: the look-at transform of the demo's fixed viewpoint.
 #include "gfx/camera.h"
 
-#include "gfx/gl.h"
+#include "platform/gl.h"
 
 void Camera::apply() const {
     const Vec3 centre = Vec3::add(eye, direction);

@@ -1,7 +1,7 @@
 // Quad: corner layout per anchor mode, camera facing and drawing.
 #include "gfx/quad.h"
 
-#include "gfx/gl.h"
+#include "platform/gl.h"
 #include "timeline/demo.h"
 
 void Quad::place(Vec3 p, float w, float h) {

@@ -1,8 +1,8 @@
 // Render-state helpers: overlay, blending, light, screen card.
 #include "gfx/render_state.h"
 
-#include "app/shell_state.h"
 #include "gfx/quad.h"
+#include "platform/window.h"
 #include "timeline/demo.h"
 
 void Overlay2D::push() {

@@ -2,7 +2,7 @@
 // space, blending paired with depth writes, one fixed-function light, and one screen card.
 #pragma once
 
-#include "gfx/gl.h"
+#include "platform/gl.h"
 
 class Quad;
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "gfx/gl.h"
+#include "platform/gl.h"
 #include "platform/png_texture.h"
 
 void TextureRegistry::add(const unsigned char* png, std::size_t size, const char* key) {

@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "gfx/gl.h"
 #include "gfx/sine_table.h"
+#include "platform/gl.h"
 
 void Vec3::normalize(Vec3& v) {
     const double squared = double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z;

@@ -1,9 +1,9 @@
 // BackgroundLayer: layout once at init, one textured quad per frame.
 #include "layers/background_layer.h"
 
-#include "app/shell_state.h"
-#include "gfx/gl.h"
 #include "gfx/render_state.h"
+#include "platform/gl.h"
+#include "platform/window.h"
 #include "timeline/demo.h"
 
 void BackgroundLayer::init() {

@@ -1,8 +1,8 @@
 // CardLayer: the card table, the fade and the switch timeline.
 #include "layers/card_layer.h"
 
-#include "app/shell_state.h"
 #include "gfx/render_state.h"
+#include "platform/window.h"
 #include "timeline/demo.h"
 
 void Card::setup(Vec3 where, float w, float h, float r, float g, float b, float a, const char* key,

@@ -14,7 +14,7 @@
 
 #include <png.h>
 
-#include "gfx/gl.h"
+#include "platform/gl.h"
 
 namespace {
 

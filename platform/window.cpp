@@ -15,7 +15,7 @@
 #include <link.h>
 #endif
 
-#include "gfx/gl.h"
+#include "platform/gl.h"
 #include "platform/png_texture.h"
 
 namespace {

@@ -6,6 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 
+// The window size the show is laid out in: the extent of the 800 × 600 screen space that the
+// overlays and layers measure against. The shell owns these and sets them before init (the
+// definitions live with its other globals); everything below the shell only reads them.
+extern float windowWidth;
+extern float windowHeight;
+
 struct WindowIcon {
     const unsigned char* png = nullptr;  // an RGBA PNG in memory
     std::size_t size = 0;

@@ -2,9 +2,9 @@
 // exclusive, so a frame exactly on a bound belongs to neither side.
 #include "timeline/demo.h"
 
-#include "app/debug_print.h"
-#include "gfx/gl.h"
 #include "platform/clock.h"
+#include "platform/debug_print.h"
+#include "platform/gl.h"
 
 Demo demo;
 int restorePending = 1;

@@ -1,9 +1,9 @@
 // CloudScene and CloudEmitter: the puffs, their random layout and the green sub-mode.
 #include "scenes/cloud/cloud_scene.h"
 
-#include "gfx/gl.h"
 #include "gfx/random.h"
 #include "gfx/render_state.h"
+#include "platform/gl.h"
 #include "timeline/demo.h"
 
 void CloudEmitter::init(Vec3 centre, int life, unsigned count) {

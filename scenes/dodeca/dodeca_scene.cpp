@@ -1,8 +1,8 @@
 // DodecaScene: the cluster's layout, its pulse and its drawing.
 #include "scenes/dodeca/dodeca_scene.h"
 
-#include "gfx/gl.h"
 #include "gfx/random.h"
+#include "platform/gl.h"
 #include "timeline/demo.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <climits>
 #include <cmath>
 
-#include "gfx/gl.h"
 #include "gfx/sine_table.h"
+#include "platform/gl.h"
 
 namespace {
 constexpr std::size_t kDodecaVertices = 20;

@@ -1,8 +1,8 @@
 // The knot track scene.
 #include "scenes/knot/knot_track_scene.h"
 
-#include "gfx/gl.h"
 #include "gfx/random.h"
+#include "platform/gl.h"
 #include "timeline/demo.h"
 
 namespace {

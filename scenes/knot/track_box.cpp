@@ -1,9 +1,9 @@
 // Box mesh and track box.
 #include "scenes/knot/track_box.h"
 
-#include "gfx/gl.h"
 #include "gfx/random.h"
 #include "gfx/sine_table.h"
+#include "platform/gl.h"
 #include "timeline/demo.h"
 
 const int BoxMesh::kTriangles[12][3] = {

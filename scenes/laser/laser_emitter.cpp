@@ -1,8 +1,8 @@
 // Laser emitter, rays and segments.
 #include "scenes/laser/laser_emitter.h"
 
-#include "gfx/gl.h"
 #include "gfx/random.h"
+#include "platform/gl.h"
 
 namespace {
 // A random number 0..32767 scaled to 0..range.

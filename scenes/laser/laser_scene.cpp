@@ -1,9 +1,9 @@
 // The laser scene.
 #include "scenes/laser/laser_scene.h"
 
-#include "gfx/gl.h"
 #include "gfx/random.h"
 #include "gfx/render_state.h"
+#include "platform/gl.h"
 #include "timeline/demo.h"
 
 namespace {

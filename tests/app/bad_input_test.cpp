@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/shell.h"
-#include "gfx/gl.h"
+#include "platform/gl.h"
 #include "platform/process.h"
 #include "tests/app/run_program.h"
 #include "tests/support/gl_context.h"

@@ -8,7 +8,7 @@
 
 #include "app/shell.h"
 #include "assets/embedded.h"
-#include "gfx/gl.h"
+#include "platform/gl.h"
 #include "platform/png_texture.h"
 #include "tests/support/gl_context.h"
 #include "timeline/demo.h"

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "gfx/gl.h"
 #include "gfx/quad.h"
 #include "gfx/render_state.h"
+#include "platform/gl.h"
 #include "tests/support/gl_context.h"
 
 namespace {

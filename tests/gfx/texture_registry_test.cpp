@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "assets/embedded.h"
-#include "gfx/gl.h"
 #include "gfx/texture_registry.h"
+#include "platform/gl.h"
 #include "tests/support/gl_context.h"
 #include "timeline/demo.h"
 

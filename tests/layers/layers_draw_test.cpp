@@ -1,9 +1,9 @@
 // The background and the cards as they land in the framebuffer.
 #include <gtest/gtest.h>
 
-#include "gfx/gl.h"
 #include "layers/background_layer.h"
 #include "layers/card_layer.h"
+#include "platform/gl.h"
 #include "tests/support/gl_context.h"
 #include "timeline/demo.h"
 

@@ -1,7 +1,7 @@
 // loadPngTexture in a hidden GL context: what the texture registry relies on.
 #include <gtest/gtest.h>
 
-#include "gfx/gl.h"
+#include "platform/gl.h"
 #include "platform/png_texture.h"
 #include "platform/png_write.h"
 #include "tests/support/gl_context.h"

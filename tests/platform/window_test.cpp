@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "gfx/gl.h"
+#include "platform/gl.h"
 #include "platform/window.h"
 #include "tests/support/gl_context.h"
 

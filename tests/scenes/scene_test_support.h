@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "gfx/gl.h"
 #include "gfx/random.h"
+#include "platform/gl.h"
 #include "tests/support/demo_harness.h"
 #include "tests/support/gl_context.h"
 #include "timeline/demo.h"

@@ -2,9 +2,9 @@
 #include "tests/support/demo_harness.h"
 
 #include "app/shell_state.h"
-#include "gfx/gl.h"
 #include "gfx/random.h"
 #include "gfx/sine_table.h"
+#include "platform/gl.h"
 #include "timeline/demo.h"
 
 DemoHarness::DemoHarness(std::uint32_t fpsNum, std::uint32_t fpsDen, std::uint32_t base)

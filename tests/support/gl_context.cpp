@@ -3,8 +3,8 @@
 
 #include "app/shell.h"
 #include "app/shell_state.h"
-#include "gfx/gl.h"
 #include "gfx/sine_table.h"
+#include "platform/gl.h"
 #include "platform/window.h"
 
 GlContext::GlContext(bool withTextures) {

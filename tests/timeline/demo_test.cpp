@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/debug_print.h"
+#include "platform/debug_print.h"
 #include "tests/support/demo_harness.h"
 #include "timeline/demo.h"
 

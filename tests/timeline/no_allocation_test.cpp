@@ -28,10 +28,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "app/debug_print.h"
 #include "app/offscreen.h"
 #include "app/shell.h"
 #include "app/shell_state.h"
+#include "platform/debug_print.h"
 #include "platform/window.h"
 #include "tests/support/demo_harness.h"
 #include "tests/support/gl_context.h"

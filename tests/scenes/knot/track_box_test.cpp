@@ -5,9 +5,9 @@
 #include <limits>
 #include <vector>
 
-#include "gfx/gl.h"
 #include "gfx/random.h"
 #include "gfx/sine_table.h"
+#include "platform/gl.h"
 #include "scenes/knot/track_box.h"
 #include "tests/support/gl_context.h"
 #include "timeline/demo.h"

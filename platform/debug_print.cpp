@@ -1,5 +1,5 @@
 // debugPrint over stderr.
-#include "app/debug_print.h"
+#include "platform/debug_print.h"
 
 #include <cstdarg>
 #include <cstddef>
