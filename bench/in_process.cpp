@@ -1,0 +1,268 @@
+// The figures measured inside a child process: the demo drawn into an offscreen 800 × 600
+// framebuffer through the busiest stretch, the plain reference scene with the same load, and
+// Demo::update alone over the whole show.
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/catch_up.h"
+#include "app/offscreen.h"
+#include "app/shell.h"
+#include "app/shell_state.h"
+#include "assets/embedded.h"
+#include "bench/bench.h"
+#include "gfx/random.h"
+#include "platform/audio.h"
+#include "platform/clock.h"
+#include "platform/gl.h"
+#include "platform/window.h"
+#include "timeline/demo.h"
+
+namespace {
+
+constexpr int kReferenceFrames = 600;
+
+std::int64_t threadCpuNs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// A hidden context drawing into an 800 × 600 framebuffer, the demo started as a capture starts
+// it: fixed 60 fps steps, the spectrum at each frame's own music time.
+struct Stage {
+    FixedStepClock clock{60, 1};
+    std::unique_ptr<AudioOutput> audio;
+    OffscreenTarget target;
+    bool ok = false;
+
+    Stage() {
+        windowWidth = 800.0f;
+        windowHeight = 600.0f;
+        fullscreen = 0;
+        WindowDesc desc;
+        desc.title = "veldrin bench";
+        desc.width = 64;
+        desc.height = 64;
+        desc.hidden = true;
+        if (!windowCreate(desc).created) return;
+        std::string error;
+        if (!target.create(800, 600, error)) return;
+        setViewport(800, 600);
+        const EmbeddedAsset* track = findEmbeddedAsset("music.mp3");
+        if (track == nullptr) return;
+        audio = createAudioOutput(AudioMode::Offline, clock);
+        demo.attach(&clock, audio.get(), track->data, track->size);
+        startUp();
+        ok = demo.music.stream != 0;
+    }
+    ~Stage() {
+        demo.music.free();
+        demo.attach(nullptr, nullptr, nullptr, 0);
+        target.destroy();
+        windowDestroy();
+    }
+};
+
+}  // namespace
+
+// The busiest twenty seconds drawn and read back frame by frame: the frame time (draw and
+// glFinish) through the busiest stretch, and the rate of drawing plus readback over the span.
+void measureDemoFrames(Figures& out) {
+    Stage stage;
+    if (!stage.ok || !catchUp(kBusyFrom, stage.clock)) return;
+    std::vector<std::uint8_t> pixels(stage.target.frameBytes());
+    std::vector<double> busy;
+    std::int64_t spanNs = 0;
+    std::uint64_t frames = 0;
+    for (std::uint64_t n = stage.clock.frame();; ++n) {
+        stage.clock.setFrame(n);
+        const double seconds = frameSeconds(stage.clock, n);
+        if (seconds >= kCaptureTo) break;
+        const std::int64_t t0 = steadyNowNs();
+        if (drawFrame() == 0) break;
+        glFinish();
+        const std::int64_t t1 = steadyNowNs();
+        stage.target.read(pixels.data());
+        const std::int64_t t2 = steadyNowNs();
+        if (seconds < kBusyTo) busy.push_back(ms(t1 - t0));
+        spanNs += t2 - t0;
+        ++frames;
+    }
+    out["frame.median"] = median(busy);
+    out["frame.p99"] = percentile(busy, 0.99);
+    out["frame.count"] = double(busy.size());
+    out["render.fps"] = spanNs > 0 ? double(frames) / (double(spanNs) / 1e9) : -1.0;
+}
+
+// The same triangle and blending load without the demo: a full-screen textured quad, 40 lit
+// boxes of 12 triangles and 1800 small blended textured quads, in immediate mode like the demo.
+static void drawReferenceScene(unsigned int backgroundTexture, unsigned int spriteTexture, const std::vector<float>& boxes,
+                               const std::vector<float>& sprites) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    glLoadIdentity();
+    gluLookAt(15.09, 1.3, 4.28, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, 800.0, 600.0, 0.0, -100.0, 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, backgroundTexture);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glBegin(GL_TRIANGLES);
+    const float corner[6][4] = {{0, 1, 0, 0}, {0, 0, 0, 600}, {1, 0, 800, 600},
+                                {1, 0, 800, 600}, {1, 1, 800, 0}, {0, 1, 0, 0}};
+    for (const auto& c : corner) {
+        glTexCoord2f(c[0], c[1]);
+        glVertex3f(c[2], c[3], 0.0f);
+    }
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_DEPTH_TEST);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+
+    const float light[4] = {1.0f, 1.0f, 1.0f, 0.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, light);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_NORMALIZE);
+    glColor4f(1.0f, 0.5f, 0.1f, 1.0f);
+    glBegin(GL_TRIANGLES);
+    static const int kFaces[6][4][3] = {
+        {{-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}},     {{1, -1, -1}, {-1, -1, -1}, {-1, 1, -1}, {1, 1, -1}},
+        {{-1, 1, 1}, {1, 1, 1}, {1, 1, -1}, {-1, 1, -1}},     {{-1, -1, -1}, {1, -1, -1}, {1, -1, 1}, {-1, -1, 1}},
+        {{1, -1, 1}, {1, -1, -1}, {1, 1, -1}, {1, 1, 1}},     {{-1, -1, -1}, {-1, -1, 1}, {-1, 1, 1}, {-1, 1, -1}}};
+    static const float kNormals[6][3] = {{0, 0, 1}, {0, 0, -1}, {0, 1, 0}, {0, -1, 0}, {1, 0, 0}, {-1, 0, 0}};
+    static const int kOrder[6] = {0, 1, 2, 2, 3, 0};
+    for (std::size_t b = 0; b + 3 < boxes.size(); b += 4) {
+        const float s = boxes[b + 3];
+        for (int f = 0; f < 6; ++f) {
+            glNormal3fv(kNormals[f]);
+            for (const int k : kOrder) {
+                glVertex3f(boxes[b] + s * float(kFaces[f][k][0]), boxes[b + 1] + s * float(kFaces[f][k][1]),
+                           boxes[b + 2] + s * float(kFaces[f][k][2]));
+            }
+        }
+    }
+    glEnd();
+    glDisable(GL_LIGHTING);
+
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, spriteTexture);
+    glEnable(GL_BLEND);
+    glDepthMask(GL_FALSE);
+    glBlendFunc(GL_SRC_ALPHA, GL_DST_ALPHA);
+    glColor4f(1.0f, 0.4f, 0.0f, 0.3f);
+    glBegin(GL_TRIANGLES);
+    static const float kSprite[6][4] = {{0, 0, 0, 0}, {0, 1, 0, 1}, {1, 1, 1, 1},
+                                        {1, 1, 1, 1}, {1, 0, 1, 0}, {0, 0, 0, 0}};
+    for (std::size_t q = 0; q + 2 < sprites.size(); q += 3) {
+        for (const auto& c : kSprite) {
+            glTexCoord2f(c[0], c[1]);
+            glVertex3f(sprites[q], sprites[q + 1] + 0.1f * c[3], sprites[q + 2] + 0.2f * c[2]);
+        }
+    }
+    glEnd();
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+}
+
+void measureReferenceScene(Figures& out) {
+    Stage stage;
+    if (!stage.ok) return;
+    const int bg = demo.textures.indexOf("bg01");
+    const int laser = demo.textures.indexOf("laser");
+    if (bg < 0 || laser < 0) return;
+    // Placed with the demo's own random sequence, so every run draws the same picture.
+    std::vector<float> boxes;
+    for (int i = 0; i < 40; ++i) {
+        boxes.push_back(float(lcgRand() % 600) / 100.0f - 3.0f);
+        boxes.push_back(float(lcgRand() % 400) / 100.0f - 2.0f);
+        boxes.push_back(float(lcgRand() % 600) / 100.0f - 3.0f);
+        boxes.push_back(0.15f + float(lcgRand() % 10) / 100.0f);
+    }
+    std::vector<float> sprites;
+    for (int i = 0; i < 1800; ++i) {
+        sprites.push_back(float(lcgRand() % 600) / 100.0f - 3.0f);
+        sprites.push_back(float(lcgRand() % 400) / 100.0f - 2.0f);
+        sprites.push_back(float(lcgRand() % 600) / 100.0f - 3.0f);
+    }
+    std::vector<std::uint8_t> pixels(stage.target.frameBytes());
+    std::vector<double> times;
+    std::int64_t spanNs = 0;
+    for (int i = 0; i < kReferenceFrames; ++i) {
+        const std::int64_t t0 = steadyNowNs();
+        drawReferenceScene(demo.textures.ids[std::size_t(bg)], demo.textures.ids[std::size_t(laser)], boxes, sprites);
+        glFinish();
+        const std::int64_t t1 = steadyNowNs();
+        stage.target.read(pixels.data());
+        spanNs += steadyNowNs() - t0;
+        times.push_back(ms(t1 - t0));
+    }
+    out["ref.median"] = median(times);
+    out["ref.p99"] = percentile(times, 0.99);
+    out["ref.fps"] = double(kReferenceFrames) / (double(spanNs) / 1e9);
+}
+
+// Demo::update alone, every frame of the show at 60 fps, on this thread's CPU clock (so a
+// wait for the decoder or another process's turn on the core does not count). The camera is
+// applied onto an identity each frame, as the catch-up does; nothing is drawn.
+void measureUpdate(Figures& out) {
+    Stage stage;
+    if (!stage.ok) return;
+    struct Window {
+        const char* key;
+        float from;
+        float to;
+        std::vector<double> us;
+    };
+    std::vector<Window> windows = {
+        {"update.knot0", 58.366f, 75.0f, {}},   {"update.knot4", 75.0f, 115.669f, {}},
+        {"update.laser", 104.9f, 151.492f, {}}, {"update.cloud", 15.37f, 95.37f, {}},
+        {"update.dodeca", 140.745f, 187.0f, {}}, {"update.cards", 0.0f, 187.0f, {}},
+    };
+    std::vector<double> all;
+    for (std::uint64_t n = 0;; ++n) {
+        stage.clock.setFrame(n);
+        glLoadIdentity();
+        const std::int64_t t0 = threadCpuNs();
+        const int going = demo.update();
+        const double us = double(threadCpuNs() - t0) / 1e3;
+        if (going == 0) break;
+        all.push_back(us);
+        const float t = demo.musicTime;
+        for (Window& w : windows) {
+            if (t > w.from && t < w.to) w.us.push_back(us);
+        }
+    }
+    out["update.median"] = median(all);
+    out["update.frames"] = double(all.size());
+    double worst = -1.0;
+    for (const Window& w : windows) {
+        out[w.key] = median(w.us);
+        worst = std::max(worst, out[w.key]);
+    }
+    out["update.worst"] = worst;
+}
+
+std::string rendererName() {
+    std::string name = "-";
+    Stage stage;
+    if (stage.ok) {
+        const GLubyte* text = glGetString(GL_RENDERER);
+        if (text != nullptr) name = reinterpret_cast<const char*>(text);
+    }
+    return name;
+}

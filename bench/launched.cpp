@@ -1,0 +1,139 @@
+// The figures of the program itself, launched as a viewer launches it: start to first frame,
+// a late start, peak memory of a live run, and a capture with its encoder.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "assets/embedded.h"
+#include "bench/bench.h"
+#include "platform/clock.h"
+#include "platform/mp3_decoder.h"
+
+namespace {
+
+struct Launch {
+    double firstFrameMs = -1.0;
+    double peakMb = -1.0;
+    double wallSeconds = -1.0;
+    std::string stderrText;
+    int status = -1;
+};
+
+// Runs the program with its stderr on a pipe. With --debug it writes one music time per
+// update; the first one at or after `start` comes from the first frame shown, the second
+// only after that frame has been presented. Stops the program there when asked to.
+Launch launch(const std::string& program, const std::vector<std::string>& args, double start, bool stopAtFirstFrame) {
+    Launch result;
+    int fds[2];
+    if (pipe(fds) != 0) return result;
+    const std::int64_t t0 = steadyNowNs();
+    const pid_t child = fork();
+    if (child < 0) return result;
+    if (child == 0) {
+        dup2(fds[1], 2);
+        close(fds[0]);
+        close(fds[1]);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string line;
+    int shown = 0;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(fds[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        for (ssize_t i = 0; i < n; ++i) {
+            const char c = buffer[i];
+            if (c != '\n') {
+                line += c;
+                continue;
+            }
+            char* end = nullptr;
+            const double t = std::strtod(line.c_str(), &end);
+            const bool isTime = line.size() == 8 && line[3] == '.' && end != nullptr && *end == '\0';
+            if (!isTime && result.stderrText.size() < 4096) result.stderrText += line + "\n";
+            if (isTime && t >= start - 1e-9 && ++shown == 2 && result.firstFrameMs < 0.0) {
+                result.firstFrameMs = ms(steadyNowNs() - t0);
+                if (stopAtFirstFrame) kill(child, SIGTERM);
+            }
+            line.clear();
+        }
+    }
+    close(fds[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    result.wallSeconds = double(steadyNowNs() - t0) / 1e9;
+    result.peakMb = double(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+double plainDecodeMs() {
+    const EmbeddedAsset* track = findEmbeddedAsset("music.mp3");
+    if (track == nullptr) return -1.0;
+    const std::int64_t start = steadyNowNs();
+    Mp3Decoder decoder;
+    if (!decoder.open(track->data, track->size)) return -1.0;
+    decoder.decodeInBackground();
+    decoder.waitFor(decoder.totalFrames());
+    return ms(steadyNowNs() - start);
+}
+
+}  // namespace
+
+void measureStart(const std::string& program, int runs, Figures& out) {
+    std::vector<double> first;
+    std::vector<double> late;
+    std::vector<double> decode;
+    for (int i = 0; i < runs; ++i) {
+        first.push_back(launch(program, {"--windowed", "--debug"}, 0.0, true).firstFrameMs);
+        late.push_back(launch(program, {"--windowed", "--debug", "--start", "186"}, 186.0, true).firstFrameMs);
+        decode.push_back(plainDecodeMs());
+    }
+    out["start.first"] = median(first);
+    out["start.late"] = median(late);
+    out["start.decode"] = median(decode);
+}
+
+void measureMemory(const std::string& program, Figures& out) {
+    const Launch run = launch(program, {"--windowed", "--start", "180"}, 180.0, false);
+    if (run.status == 0) out["memory.peak"] = run.peakMb;
+    const EmbeddedAsset* track = findEmbeddedAsset("music.mp3");
+    if (track == nullptr) return;
+    Mp3Decoder decoder;
+    if (decoder.open(track->data, track->size)) {
+        out["memory.track"] = double(decoder.totalFrames()) * 2.0 * sizeof(float) / (1024.0 * 1024.0);
+    }
+}
+
+void measureCapture(const std::string& program, Figures& out) {
+    char folder[] = "/tmp/veldrin-bench-XXXXXX";
+    if (mkdtemp(folder) == nullptr) return;
+    const std::string file = std::string(folder) + "/busy.mp4";
+    char from[32];
+    char to[32];
+    std::snprintf(from, sizeof from, "%g", kBusyFrom);
+    std::snprintf(to, sizeof to, "%g", kCaptureTo);
+    const Launch run = launch(program, {"--capture", file, "--start", from, "--end", to}, 1e9, false);
+    // The summary line ends "... in 0:35 (34.2 fps), 12.3 MB".
+    const std::size_t at = run.stderrText.rfind(" fps),");
+    if (run.status == 0 && at != std::string::npos) {
+        const std::size_t open = run.stderrText.rfind('(', at);
+        if (open != std::string::npos) out["capture.fps"] = std::atof(run.stderrText.c_str() + open + 1);
+        out["capture.wall"] = run.wallSeconds;
+    } else {
+        std::fprintf(stderr, "capture failed: %s", run.stderrText.c_str());
+    }
+    std::remove(file.c_str());
+    rmdir(folder);
+}
