@@ -64,5 +64,9 @@ struct AxisRotation {
     }
 };
 
+// The GL calls that take a vector (glNormal3fv, glVertex3fv) are handed &v.x: the three floats
+// must stay packed in this order.
+static_assert(sizeof(Vec3) == 3 * sizeof(float), "Vec3 is read as float[3]");
+
 // glTexCoord2f then glVertex3f: the two calls every textured vertex is made of.
 void emitTexturedVertex(float u, float v, float x, float y, float z);

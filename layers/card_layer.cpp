@@ -32,9 +32,14 @@ void Card::update(float t) {
         started = 1;
         startTime = t;
     }
-    if (t <= startTime + 0.4f * duration) {
+    // The phase bounds in double, like the fade step: in float, 0.4 × 18 s lands a frame late
+    // (a card starting at 6.633 s would turn to its fade-out at 13.850 s instead of 13.833 s).
+    const double time = t;
+    const double start = startTime;
+    const double length = duration;
+    if (time <= start + 0.4 * length) {
         colour.a += fadeStep;
-    } else if (startTime + 0.6f * duration < t && t <= startTime + duration) {
+    } else if (start + 0.6 * length < time && time <= start + length) {
         colour.a -= fadeStep;
     }
     quad.setColor(colour.r, colour.g, colour.b, colour.a);

@@ -40,7 +40,7 @@ void Mesh::drawSolid() const {
             if (!validIndex(index, vertices.size()) || !validIndex(index, normals.size())) continue;
             const Vec3& n = normals[std::size_t(index)];
             const Vec3& v = vertices[std::size_t(index)];
-            glNormal3f(n.x, n.y, n.z);
+            glNormal3fv(&n.x);
             emitTexturedVertex(faceTexCoords[k].u, faceTexCoords[k].v, v.x, v.y, v.z);
         }
         glEnd();
@@ -59,8 +59,8 @@ void Mesh::drawWire(float lineWidth) const {
             if (!validIndex(from, vertices.size()) || !validIndex(to, vertices.size())) continue;
             const Vec3& a = vertices[std::size_t(from)];
             const Vec3& b = vertices[std::size_t(to)];
-            glVertex3f(a.x, a.y, a.z);
-            glVertex3f(b.x, b.y, b.z);
+            glVertex3fv(&a.x);
+            glVertex3fv(&b.x);
         }
         glEnd();
     }

@@ -104,3 +104,19 @@ TEST_F(CardTimeline, FadeIsPerFrameSoTheFrameRateDecidesHowFarAlphaClimbs) {
     EXPECT_NEAR(at60, 120 * 0.3125f, 2 * 0.3125f);
     EXPECT_NEAR(card(1).colour.a, 240 * 0.3125f, 2 * 0.3125f);
 }
+
+TEST_F(CardTimeline, PhaseBoundsAreExactAt60Fps) {
+    // Cards 0 and 13 start at 3.033 s, card 1 at 35.016 s. The 40 % and 60 % bounds are taken
+    // in double with the float times widened, so card 0 turns to its fade-out on the frame at
+    // 13.833 s and card 1 takes its last fade-in step at 38.200 s; single-precision bounds move
+    // both a frame later (13.850 s and 38.216 s).
+    runUntil(13.81, 60.0);  // last frame 13.816 s: holding
+    const float held = card(0).colour.a;
+    runUntil(13.82, 60.0);  // 13.833 s
+    EXPECT_EQ(card(0).colour.a, held - card(0).fadeStep);
+    EXPECT_EQ(card(13).colour.a, card(0).colour.a);
+    runUntil(38.18, 60.0);  // 38.183 s
+    const float rising = card(1).colour.a;
+    runUntil(38.205, 60.0);  // 38.200 s: the last step, then 38.216 s: holding
+    EXPECT_EQ(card(1).colour.a, rising + card(1).fadeStep);
+}
