@@ -86,20 +86,26 @@ def analyse(path):
     print(f"decoded {pcm.shape[0] / music.SR:.3f} s, peak {np.abs(pcm).max():.3f}")
     mono = pcm.mean(axis=1)
     bar_starts = [music.bt(b[1]) for b in music.BARS]
-    return analysis.report(mono, music.bt, music.SWITCHES, bar_starts)
+    return analysis.report(mono, music.BEAT, music.bt, music.SWITCHES, bar_starts)
 
 
 # what each scene needs from the music; checked on every run
 TARGETS = [
     ("knot_m3_beats", ">=", 0.9, "inner boxes flash red on the beats"),
-    ("knot_m3_share", "<=", 0.5, "... but not all the time"),
+    ("knot_flashes", ">=", 0.6, "... about once a beat"),
+    ("knot_flashes", "<=", 1.5, "... not several times a beat"),
+    ("knot_flash_frames", ">=", 4, "... each flash held long enough to read as a pulse"),
+    ("knot_flash_frames", "<=", 8, "... and short enough to end before the next"),
     ("knot_m128_share", ">=", 0.7, "corner sparkle most of the time"),
     ("knot_m128_gaps", ">=", 2, "... with a few short gaps"),
     ("laser_m33_share", ">=", 0.7, "bolts crackle while the music is busy"),
     ("laser_quiet_runs", ">=", 3, "... and freeze in the stops"),
-    ("dodeca_m4_busy_beats", ">=", 0.8, "shells turn red on the beats"),
-    ("dodeca_m4_calm_beats", "<=", 0.2, "... but not in the wire-only stretches"),
-    ("dodeca_m4_share", "<=", 0.5, "... and not all the time"),
+    ("dodeca_m4_beats", ">=", 0.8, "shells turn red on the beats"),
+    ("dodeca_flashes", ">=", 0.6, "... about once a beat"),
+    ("dodeca_flashes", "<=", 1.5, "... not several times a beat"),
+    ("dodeca_flash_frames", ">=", 4, "... each flash held long enough to read as a pulse"),
+    ("dodeca_flash_frames", "<=", 8, "... and short enough to end before the next"),
+    ("dodeca_wire_flashes", "<=", 0.2, "... but hardly in the wire-only stretches"),
 ]
 
 

@@ -39,9 +39,19 @@ CHORDS = {
     "E": (28, (56, 59, 64)),
 }
 MAIN = ["Am", "F", "C", "G"]
-# chord stabs sit between 200 and 400 Hz, where the boxes and the shells listen
-STAB = {"Am": (57, 60, 64), "F": (57, 60, 65), "C": (55, 60, 64), "G": (59, 62, 67),
-        "Dm": (57, 62, 65), "Em": (55, 59, 64), "E": (56, 59, 64)}
+# Chord stabs, voiced open: one low note carries the pulse the scenes see, the other chord
+# tones sit well above it, out of the band being read, so they cannot beat against it and
+# split a flash into flickers. The drive's low notes lie near 260 Hz (spectrum entry 3, the
+# knot's boxes), the heavy and final sections' near 345 Hz (entry 4, the cluster's shells).
+STAB_LOW = {"Am": (60, 69, 76), "F": (60, 69, 77), "C": (60, 67, 76), "G": (59, 67, 74)}
+STAB_HIGH = {"Am": (64, 72, 81), "F": (65, 72, 81), "C": (64, 72, 79), "G": (67, 74, 83),
+             "Dm": (65, 74, 81), "E": (64, 71, 80)}
+
+# Held about 85 ms with a short release: the band stays above the scenes' threshold for
+# about six frames at 60 fps, and well below it until the next beat.
+STAB_GATE = 0.14            # beats
+STAB_GAIN = (0.5, 0.2, 0.18)   # the low note first
+STAB_PAN = (0.0, -0.25, 0.25)
 
 # (section, first beat, beats, chord)
 BARS = []
@@ -236,10 +246,11 @@ def render(seed=2006):
             for k in range(nb):
                 if section == "final" and (b0 + k) % 8 == 7:
                     continue
-                for i, m in enumerate(STAB[chord]):
-                    note(stabs, "organ", m, b0 + k, 0.2, 0.28 if section == "drive" else 0.31, pan=(i - 1) * 0.25,
+                voicing_stab = STAB_LOW[chord] if section == "drive" else STAB_HIGH[chord]
+                for i, m in enumerate(voicing_stab):
+                    note(stabs, "organ", m, b0 + k, STAB_GATE, STAB_GAIN[i], pan=STAB_PAN[i],
                          rev=0.25, bright=2400, dark=700, fdecay=0.05, attack=0.002, decay=0.1,
-                         sustain=0.25, release=0.06)
+                         sustain=0.8, release=0.03)
 
         # ---------------- lead theme
         if section in ("theme", "final", "laser", "breakdown", "calm"):

@@ -60,6 +60,19 @@ class Spectrum(unittest.TestCase):
         self.assertEqual(analysis.longest_run(mask), 3)
         self.assertEqual(analysis.runs_at_least(mask, 2), 2)
         self.assertEqual(analysis.runs_at_least(mask, 4), 0)
+        # a frame outside the selection ends a flash; the rest of that run still counts
+        above = np.array([1, 1, 0, 0, 1, 1, 1, 1, 1, 0], dtype=bool)
+        sel = np.array([1, 1, 1, 1, 1, 1, 1, 0, 1, 1], dtype=bool)
+        per_beat, frames = analysis.flashes(above, sel, 3.0 / analysis.FPS)
+        self.assertAlmostEqual(per_beat, 1.0)      # 3 flashes in 9 selected frames, 3 to a beat
+        self.assertAlmostEqual(frames, 6 / 3)
+        self.assertEqual(analysis.flashes(~sel, sel, 1.0), (0.0, 0.0))
+
+    def test_frame_clock_counts_whole_milliseconds(self):
+        t = analysis.frame_times(1.0)
+        self.assertEqual(t.size, 61)
+        self.assertEqual(list(t[:4]), [0.0, 0.016, 0.033, 0.05])
+        self.assertEqual(t[-1], 1.0)
 
 
 class Arrangement(unittest.TestCase):
