@@ -12,6 +12,8 @@
 
 #include <mpg123.h>
 
+#include "platform/threads.h"
+
 namespace {
 
 // Decoded before open() returns: enough to know the stream really decodes (a few frames of
@@ -187,11 +189,20 @@ void Mp3Decoder::decodeRest() {
 
 void Mp3Decoder::decodeInBackground() {
     if (handle_ == nullptr || thread_.joinable()) return;
+    if (!kThreadsAvailable) return decodeRest();
     try {
         thread_ = std::thread([this] { decodeRest(); });
     } catch (const std::system_error&) {
         decodeRest();  // no thread to be had: decode it all now, late but whole
     }
+}
+
+bool Mp3Decoder::decodeMore(std::uint64_t frames) {
+    if (handle_ == nullptr || thread_.joinable()) return false;
+    const bool more = decodeSome(frames);
+    publish(written_);
+    if (!more) finish();
+    return more;
 }
 
 void Mp3Decoder::waitFor(std::uint64_t frames) const {
