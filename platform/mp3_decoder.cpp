@@ -125,7 +125,7 @@ bool Mp3Decoder::open(const unsigned char* bytes, std::size_t size) {
 
     capacity_ = std::uint64_t(length);
     // Not value-initialised: only frames below the published count are ever read.
-    samples_.reset(new (std::nothrow) float[capacity_ * 2]);
+    samples_.reset(new (std::nothrow) float[std::size_t(capacity_ * 2)]);
     if (samples_ == nullptr) return fail("no memory for the decoded music track");
     written_ = 0;
     total_.store(capacity_, std::memory_order_release);
