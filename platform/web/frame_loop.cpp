@@ -1,7 +1,8 @@
 // The page's frame loop: the browser calls back once per display frame, and the loop draws on
 // the callbacks that reach each frame's deadline, so a 120 Hz display still shows the show at
-// 60. Returns at once; the finish function runs after the last frame, and the page learns that
-// the run has ended.
+// 60. Without a rate (fps 0) the next frame follows as soon as the browser lets it, as the
+// desktop draws as fast as it can. Returns at once; the finish function runs after the last
+// frame, and the page learns that the run has ended.
 #include "platform/frame_loop.h"
 
 #include <emscripten.h>
@@ -43,4 +44,5 @@ void runFrameLoop(const FrameLoop& loop) {
     deadline = emscripten_get_now();
     first = true;
     emscripten_set_main_loop(onDisplayFrame, 0, 0);
+    if (frameMs == 0.0) emscripten_set_main_loop_timing(EM_TIMING_SETIMMEDIATE, 1);
 }
