@@ -611,7 +611,10 @@ void glFlush() {
 
 void glFinish() {
     flush();
+    // The browser's finish returns before its GPU process has drawn; reading a pixel waits.
     emscripten_glFinish();
+    unsigned char pixel[4];
+    emscripten_glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
 }
 
 GLenum glGetError() {
