@@ -58,8 +58,8 @@ EM_JS(void, audioStopAll, (), {
 });
 
 constexpr std::uint64_t kDecodeStep = 44100 / 4;  // frames decoded per call while catching up
-constexpr std::uint64_t kDecodeLead = 44100 * 2;  // kept decoded ahead of the play position
-constexpr std::uint64_t kScheduleLead = 44100 / 2;  // handed to Web Audio ahead of it
+constexpr std::uint64_t kDecodeLead = 44100 * 4;  // kept decoded ahead of the play position
+constexpr std::uint64_t kScheduleLead = 44100 * 2;  // handed to Web Audio ahead of it: the page may stall
 constexpr std::uint64_t kBufferFrames = 44100 / 10;
 constexpr double kStartMarginMs = 30.0;  // what scheduling needs before the context reaches a time
 
