@@ -59,13 +59,23 @@ bool parseArguments(int argc, char** argv, PageArguments& page, std::string& err
         const std::string name(argv[i], equals != nullptr ? std::size_t(equals - argv[i]) : std::strlen(argv[i]));
         const char* value = equals != nullptr ? equals + 1 : "";
         bool ok = true;
-        if (name == "start") ok = parseSeconds(value, page.options.start);
-        else if (name == "fps") ok = parseFrameRate(value, page.options.fps);
-        else if (name == "still") ok = (page.still = true) && parseSeconds(value, page.options.start);
-        else if (name == "size") ok = (sizeGiven = true) && parseSize(value, page.options.width, page.options.height);
-        else if (name == "frames") ok = parseCount(value, page.frames);
-        else if (name == "values") page.values = value;
-        else continue;  // the page's own parameters (and anything a host adds) are not ours
+        if (name == "start") {
+            ok = parseSeconds(value, page.options.start);
+        } else if (name == "fps") {
+            ok = parseFrameRate(value, page.options.fps);
+        } else if (name == "still") {
+            page.still = true;
+            ok = parseSeconds(value, page.options.start);
+        } else if (name == "size") {
+            sizeGiven = true;
+            ok = parseSize(value, page.options.width, page.options.height);
+        } else if (name == "frames") {
+            ok = parseCount(value, page.frames);
+        } else if (name == "values") {
+            page.values = value;
+        } else {
+            continue;  // the page's own parameters (and anything a host adds) are not ours
+        }
         if (!ok) {
             error = "the address parameter " + name + "=" + value + " is not understood";
             return false;
