@@ -17,6 +17,9 @@ constexpr const char* kCanvas = "#canvas";
 
 EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0;
 int keyState[256] = {};
+// Pressed since the last pump: a tap shorter than a frame (and a slow software-drawn frame can be
+// long) still shows as down once.
+int keyPressed[256] = {};
 int width = 0;
 int height = 0;
 
@@ -24,6 +27,7 @@ EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* event, void*) {
     const int code = virtualKeyFromKeycode(int(event->keyCode));
     if (code <= 0 || code > 255) return EM_FALSE;
     keyState[code] = type == EMSCRIPTEN_EVENT_KEYDOWN ? 1 : 0;
+    if (type == EMSCRIPTEN_EVENT_KEYDOWN) keyPressed[code] = 1;
     return EM_FALSE;  // the page still sees the key (F toggles fullscreen there)
 }
 
@@ -58,7 +62,7 @@ WindowResult windowCreate(const WindowDesc& desc) {
         windowDestroy();
         return result;
     }
-    for (int& key : keyState) key = 0;
+    for (int code = 0; code < 256; ++code) keyState[code] = keyPressed[code] = 0;
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
     emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
     width = desc.width;
@@ -85,7 +89,10 @@ int virtualKeyFromKeycode(int code) { return code > 0 && code <= 255 ? code : 0;
 void windowPumpEvents(int* keys, WindowEvents& events) {
     events = WindowEvents{};
     if (keys == nullptr) return;
-    for (int code = 0; code < 256; ++code) keys[code] = keyState[code];
+    for (int code = 0; code < 256; ++code) {
+        keys[code] = keyState[code] | keyPressed[code];
+        keyPressed[code] = 0;
+    }
 }
 
 // The browser presents the canvas when the frame's callback returns.
