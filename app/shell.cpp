@@ -13,8 +13,10 @@
 #include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/debug_print.h"
+#include "platform/frame_loop.h"
 #include "platform/gl.h"
 #include "platform/png_texture.h"
+#include "platform/threads.h"
 #include "platform/window.h"
 #include "timeline/demo.h"
 
@@ -46,7 +48,8 @@ struct ImagePreload {
     bool decoded[kCount] = {};
 
     void start() {
-        if (thread.joinable()) return;
+        // Without threads registerTextures decodes each image as it uploads it.
+        if (!kThreadsAvailable || thread.joinable()) return;
         // Read here, not on the thread: the window's start-up sets environment variables, and
         // reading the environment while it changes is not safe.
         const double gamma = screenGamma();
@@ -153,6 +156,47 @@ int drawFrame() {
     return 1;
 }
 
+namespace {
+
+// What a live run keeps between its frames: the frame loop may return before the run ends (in
+// the browser), so none of it lives on runShell's stack.
+struct LiveRun {
+    std::unique_ptr<CatchUpClock> clock;
+    std::unique_ptr<AudioOutput> audio;
+};
+
+LiveRun live;
+
+// The demo outlives the run (it is destroyed at exit); it must not keep pointers to the clock
+// and the output once they are gone.
+void detachDemo() {
+    demo.music.free();
+    demo.attach(nullptr, nullptr, nullptr, 0);
+    live.audio.reset();
+    live.clock.reset();
+}
+
+bool liveFrame() {
+    WindowEvents events;
+    windowPumpEvents(keys, events);
+    if (events.quit) return false;
+    if (events.resized) setViewport(events.width, events.height);
+    if (drawFrame() == 0 || keys[27] != 0) return false;
+    // A swap on an offscreen (pbuffer) surface does not start the software rasteriser:
+    // without the flush every frame's commands pile up, some 70 MB of them.
+    glFlush();
+    windowSwap();
+    return true;
+}
+
+void endLive() {
+    running = 0;
+    destroyMainWindow();
+    detachDemo();
+}
+
+}  // namespace
+
 int runShell(const Options& options) {
     debugOutput = options.debug;
     windowWidth = 800.0f;
@@ -168,64 +212,37 @@ int runShell(const Options& options) {
         return 1;
     }
 
-    CatchUpClock clock(options.fps);
-    std::unique_ptr<AudioOutput> audio = createAudioOutput(AudioMode::Device, clock);
+    live.clock = std::make_unique<CatchUpClock>(options.fps);
+    live.audio = createAudioOutput(AudioMode::Device, *live.clock);
     const EmbeddedAsset* track = findEmbeddedAsset("music.mp3");
-    demo.attach(&clock, audio.get(), track != nullptr ? track->data : nullptr, track != nullptr ? track->size : 0);
-    // The demo outlives this function (it is destroyed at exit); it must not keep pointers to
-    // the clock and the output once they are gone.
-    struct Detach {
-        ~Detach() {
-            demo.music.free();
-            demo.attach(nullptr, nullptr, nullptr, 0);
-        }
-    } detach;
+    demo.attach(live.clock.get(), live.audio.get(), track != nullptr ? track->data : nullptr,
+                track != nullptr ? track->size : 0);
 
     startUp();
     if (demo.music.stream == 0) {
         std::fprintf(stderr, "veldrin: the embedded music track cannot be decoded\n");
         destroyMainWindow();
+        detachDemo();
         return 1;
     }
 
     if (options.start > 0.0) {
-        audio->followClock(true);
-        const bool going = catchUp(options.start, clock.steps());
-        audio->followClock(false);
+        live.audio->followClock(true);
+        const bool going = catchUp(options.start, live.clock->steps());
+        live.audio->followClock(false);
         if (!going) {
             destroyMainWindow();
+            detachDemo();
             return 0;
         }
     }
-    clock.goLive();
-
-    // Every animation is counted per frame, so the loop keeps a steady rate of its own:
-    // vsync where the driver gives 60 Hz, otherwise a sleep until the next frame's deadline.
-    const double fps = options.fps.value();
-    const bool vsync = fps == 60.0 && windowTrySwapInterval60();
-    const std::int64_t frameNs = fps > 0.0 ? std::int64_t(1e9 / fps) : 0;
-    std::int64_t deadline = steadyNowNs();
+    live.clock->goLive();
 
     running = 1;
-    while (running == 1) {
-        WindowEvents events;
-        windowPumpEvents(keys, events);
-        if (events.quit) break;
-        if (events.resized) setViewport(events.width, events.height);
-        if (drawFrame() == 0 || keys[27] != 0) break;
-        // A swap on an offscreen (pbuffer) surface does not start the software rasteriser:
-        // without the flush every frame's commands pile up, some 70 MB of them.
-        glFlush();
-        windowSwap();
-        if (frameNs > 0 && !vsync) {
-            deadline += frameNs;
-            const std::int64_t now = steadyNowNs();
-            // After a stall, start a new schedule rather than rushing frames to catch up.
-            if (deadline < now - frameNs) deadline = now;
-            sleepUntilNs(deadline);
-        }
-    }
-    running = 0;
-    destroyMainWindow();
+    FrameLoop loop;
+    loop.fps = options.fps.value();
+    loop.frame = liveFrame;
+    loop.finish = endLive;
+    runFrameLoop(loop);
     return 0;
 }

@@ -28,3 +28,6 @@ std::string rendererName();
 void measureStart(const std::string& program, int runs, Figures& out);
 void measureMemory(const std::string& program, Figures& out);
 void measureCapture(const std::string& program, Figures& out);
+
+// The browser build in headless Chromium (web.cpp); nothing when it or Chromium is missing.
+void measureWeb(int runs, Figures& out);

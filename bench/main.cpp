@@ -3,7 +3,7 @@
 // demo is one global object, and a GL context is best made fresh), so the figures do not
 // disturb each other. It never fails: what cannot be measured shows as "-".
 //
-//   veldrin_bench [--runs N] [--program PATH] [frames update start memory capture]
+//   veldrin_bench [--runs N] [--program PATH] [frames update start memory capture web]
 //
 // With no names it measures everything (about two to three minutes on two cores).
 #include <algorithm>
@@ -125,6 +125,7 @@ int main(int argc, char** argv) {
     if (want("start")) measureStart(program, runs, f);
     if (want("memory")) measureMemory(program, f);
     if (want("capture")) measureCapture(program, f);
+    if (want("web")) measureWeb(runs, f);
 
     const long cores = sysconf(_SC_NPROCESSORS_ONLN);
     std::printf("veldrin speed, 800 x 600, %s, %ld cores\n\n", renderer.c_str(), cores);
@@ -170,8 +171,20 @@ int main(int argc, char** argv) {
         row("  wall time of that capture, start-up included", figure(f, "capture.wall", "%.1f s"), "20 s real time",
             "<= 20 s");
     }
+    if (want("web")) {
+        char label[64];
+        std::snprintf(label, sizeof label, "page: load to first frame, median of %d", runs);
+        row(label, figure(f, "web.first", "%.0f ms"), figure(f, "start.first", "desktop %.0f ms"), "< 2000 ms");
+        row("page: frame 104.9-115.669 s, draw + finish, median", figure(f, "web.median", "%.1f ms"),
+            figure(f, "frame.median", "desktop llvmpipe %.1f ms"), "-");
+        row("page: frame 104.9-115.669 s, draw + finish, p99", figure(f, "web.p99", "%.1f ms"),
+            figure(f, "frame.p99", "desktop llvmpipe %.1f ms"), "< 16.7 ms");
+        row("page: .wasm + .js gzipped, without images and track", figure(f, "web.gzip", "%.0f KB"),
+            figure(f, "web.gzipAll", "with them %.0f KB"), "< 1024 KB");
+    }
     std::printf("\nframes, update and capture in one run; start-up over %d launches; timings are wall clock on a\n"
-                "machine that may be shared, Demo::update is this thread's CPU time.\n",
+                "machine that may be shared, Demo::update is this thread's CPU time. The page's figures are\n"
+                "headless Chromium's (WebGL in software through SwiftShader) on the build ./web.sh makes.\n",
                 runs);
     return 0;
 }

@@ -12,6 +12,8 @@
 
 #include <mpg123.h>
 
+#include "platform/threads.h"
+
 namespace {
 
 // Decoded before open() returns: enough to know the stream really decodes (a few frames of
@@ -123,7 +125,7 @@ bool Mp3Decoder::open(const unsigned char* bytes, std::size_t size) {
 
     capacity_ = std::uint64_t(length);
     // Not value-initialised: only frames below the published count are ever read.
-    samples_.reset(new (std::nothrow) float[capacity_ * 2]);
+    samples_.reset(new (std::nothrow) float[std::size_t(capacity_ * 2)]);
     if (samples_ == nullptr) return fail("no memory for the decoded music track");
     written_ = 0;
     total_.store(capacity_, std::memory_order_release);
@@ -187,11 +189,20 @@ void Mp3Decoder::decodeRest() {
 
 void Mp3Decoder::decodeInBackground() {
     if (handle_ == nullptr || thread_.joinable()) return;
+    if (!kThreadsAvailable) return decodeRest();
     try {
         thread_ = std::thread([this] { decodeRest(); });
     } catch (const std::system_error&) {
         decodeRest();  // no thread to be had: decode it all now, late but whole
     }
+}
+
+bool Mp3Decoder::decodeMore(std::uint64_t frames) {
+    if (handle_ == nullptr || thread_.joinable()) return false;
+    const bool more = decodeSome(frames);
+    publish(written_);
+    if (!more) finish();
+    return more;
 }
 
 void Mp3Decoder::waitFor(std::uint64_t frames) const {

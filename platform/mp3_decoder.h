@@ -30,6 +30,10 @@ public:
     bool open(const unsigned char* bytes, std::size_t size);
     // Decodes the rest on a background thread (or right here, should no thread start).
     void decodeInBackground();
+    // Decodes up to `frames` more right here, for a caller without threads that decodes a
+    // little at a time (the browser page); not to be mixed with decodeInBackground. False once
+    // the stream has ended (then finished() holds).
+    bool decodeMore(std::uint64_t frames);
     // Stops and joins the background decoding and frees the samples. Safe to repeat.
     void close();
 

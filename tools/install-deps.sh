@@ -3,17 +3,22 @@
 #   tools/install-deps.sh build   the program itself
 #   tools/install-deps.sh test    the program, its tests and benchmarks
 #   tools/install-deps.sh capture the program and the ffmpeg program its --capture uses
+#   tools/install-deps.sh web     the browser build (web.sh): emscripten, and what fetches sources
+#   tools/install-deps.sh web-test  that and Chromium, which the tests run the page in
 set -euo pipefail
 
 build=(build-essential cmake pkg-config libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri
        libpng-dev zlib1g-dev libmpg123-dev libkissfft-dev)
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev ffmpeg)
+web=(emscripten python3 patch xz-utils bzip2)
 
 case "${1:-build}" in
   build) wanted=("${build[@]}") ;;
   capture) wanted=("${build[@]}" ffmpeg) ;;
   test) wanted=("${test[@]}") ;;
-  *) echo "usage: $0 build|test|capture" >&2; exit 2 ;;
+  web) wanted=("${web[@]}") ;;
+  web-test) wanted=("${web[@]}" chromium) ;;
+  *) echo "usage: $0 build|test|capture|web|web-test" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -21,10 +21,9 @@
 #include "app/shell_state.h"
 #include "assets/embedded.h"
 #include "platform/audio.h"
-#include "platform/png_texture.h"
 #include "platform/png_write.h"
 #include "platform/window.h"
-#include "tests/app/run_program.h"
+#include "tests/support/frame_compare.h"
 #include "timeline/demo.h"
 
 namespace {
@@ -32,12 +31,6 @@ namespace {
 constexpr int kWidth = 400;
 constexpr int kHeight = 300;
 constexpr int kMoments[] = {10, 20, 50, 65, 80, 110, 145, 155, 170};
-
-std::string referencePath(int second, const char* suffix = "") {
-    char name[64];
-    std::snprintf(name, sizeof name, "/tests/reference/frame-%03d%s.png", second, suffix);
-    return std::string(VELDRIN_SOURCE_DIR) + name;
-}
 
 bool writePng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgb) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -100,28 +93,21 @@ TEST_F(ReferenceFrames, MomentsOfTheShowLookAsCommitted) {
             std::copy_n(&bottomUp[(std::size_t(kHeight) - 1 - y) * row], row, &frame[y * row]);
         }
         if (update) {
-            ASSERT_TRUE(writePng(referencePath(second), kWidth, kHeight, frame));
+            ASSERT_TRUE(writePng(referenceFramePath(second), kWidth, kHeight, frame));
             shots.push_back(frame);
             continue;
         }
-        const std::string bytes = readFile(referencePath(second));
-        PngImage reference;
-        ASSERT_TRUE(decodePng(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), reference));
-        ASSERT_TRUE(reference.width == kWidth && reference.height == kHeight && reference.channels == 3);
-        // A level or two anywhere, and larger steps on at most 0.5 % of the channels (edges).
-        std::size_t differing = 0;
-        std::vector<std::uint8_t> difference(frame.size());
-        for (std::size_t i = 0; i < frame.size(); ++i) {
-            const int d = std::abs(int(frame[i]) - int(reference.pixels[i]));
-            differing += d > 3 ? 1 : 0;
-            difference[i] = std::uint8_t(std::min(255, d * 8));
+        int width = 0;
+        int height = 0;
+        const std::vector<std::uint8_t> reference = readReferenceFrame(second, width, height);
+        ASSERT_TRUE(width == kWidth && height == kHeight);
+        const FrameDifference difference = compareFrames(frame, reference);
+        if (!difference.within()) {
+            writePng(referenceFramePath(second, "-actual"), kWidth, kHeight, frame);
+            writePng(referenceFramePath(second, "-difference"), kWidth, kHeight, difference.picture);
         }
-        if (differing > frame.size() / 200) {
-            writePng(referencePath(second, "-actual"), kWidth, kHeight, frame);
-            writePng(referencePath(second, "-difference"), kWidth, kHeight, difference);
-        }
-        EXPECT_LE(differing, frame.size() / 200)
-            << "channels differ by more than 3 levels; see " << referencePath(second, "-actual");
+        EXPECT_TRUE(difference.within()) << difference.beyond << " channels differ by more than 3 levels; see "
+                                         << referenceFramePath(second, "-actual");
     }
     if (!update) return;
 

@@ -1,0 +1,235 @@
+// The figures of the browser build (build/web/, made by ./web.sh --build-only), in Debian's
+// headless Chromium drawing WebGL in software (SwiftShader), in real time: the page driven
+// through Chromium's DevTools protocol on a pipe (no network port), its own timings read back
+// from it. Also the gzipped size of the code the page downloads, without the images and the
+// track that are embedded in the .wasm.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench/bench.h"
+
+namespace {
+
+const std::string kPage = std::string(VELDRIN_SOURCE_DIR) + "/build/web";
+
+std::string readAll(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+double gzippedBytes(const std::string& bytes) {
+    char path[] = "/tmp/veldrin-bench-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) return -1.0;
+    const bool written = write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+    close(fd);
+    double size = -1.0;
+    if (written) {
+        if (std::FILE* pipe = popen(("gzip -9 -c " + std::string(path) + " | wc -c").c_str(), "r")) {
+            if (std::fscanf(pipe, "%lf", &size) != 1) size = -1.0;
+            pclose(pipe);
+        }
+    }
+    unlink(path);
+    return size;
+}
+
+// Chromium with its DevTools protocol on file descriptors 3 (commands in) and 4 (answers out),
+// messages ending in a zero byte.
+class Browser {
+public:
+    explicit Browser(const std::string& url) {
+        profile_ = "/tmp/veldrin-bench-profile-" + std::to_string(getpid());
+        int in[2];
+        int out[2];
+        if (pipe(in) != 0 || pipe(out) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            // The pipes may themselves be on 3 and 4: move them out of the way first.
+            const int commands = fcntl(in[0], F_DUPFD, 10);
+            const int answers = fcntl(out[1], F_DUPFD, 10);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+            for (int fd : {in[0], in[1], out[0], out[1], null}) close(fd);
+            dup2(commands, 3);
+            dup2(answers, 4);
+            close(commands);
+            close(answers);
+            const std::string dataDir = "--user-data-dir=" + profile_;
+            execl("/usr/bin/chromium", "chromium", "--headless", "--no-sandbox", "--use-angle=swiftshader",
+                  "--enable-unsafe-swiftshader", "--disable-background-networking", "--disable-component-update",
+                  "--disable-sync", "--no-first-run", "--allow-file-access-from-files", "--window-size=800,600",
+                  "--remote-debugging-pipe", dataDir.c_str(), url.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        to_ = in[1];
+        from_ = out[0];
+    }
+    ~Browser() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (to_ >= 0) close(to_);
+        if (from_ >= 0) close(from_);
+        std::error_code ignored;
+        std::filesystem::remove_all(profile_, ignored);
+    }
+    Browser(const Browser&) = delete;
+    Browser& operator=(const Browser&) = delete;
+
+    // The answer to one command, or "" after the deadline.
+    std::string call(const std::string& method, const std::string& params, double seconds = 30.0) {
+        const int id = next_++;
+        std::string message = "{\"id\":" + std::to_string(id) + ",";
+        if (!session_.empty()) message += "\"sessionId\":\"" + session_ + "\",";
+        message += "\"method\":\"" + method + "\",\"params\":" + params + "}";
+        message.push_back('\0');
+        if (to_ < 0 || write(to_, message.data(), message.size()) != ssize_t(message.size())) return "";
+        const std::string tag = "\"id\":" + std::to_string(id) + ",";
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        for (;;) {
+            const std::size_t end = buffer_.find('\0');
+            if (end != std::string::npos) {
+                std::string answer = buffer_.substr(0, end);
+                buffer_.erase(0, end + 1);
+                if (answer.find(tag) != std::string::npos) return answer;
+                continue;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                                    std::chrono::steady_clock::now());
+            pollfd wait{from_, POLLIN, 0};
+            if (left.count() <= 0 || poll(&wait, 1, int(left.count())) <= 0) return "";
+            char chunk[65536];
+            const ssize_t n = read(from_, chunk, sizeof chunk);
+            if (n <= 0) return "";
+            buffer_.append(chunk, std::size_t(n));
+        }
+    }
+
+    // Attaches to the page the browser opened with; false when there is none.
+    bool attach() {
+        const std::string targets = call("Target.getTargets", "{}");
+        const std::size_t page = targets.find("\"type\":\"page\"");
+        const std::size_t id = targets.rfind("\"targetId\":\"", page);
+        if (page == std::string::npos || id == std::string::npos) return false;
+        const std::string target = targets.substr(id + 12, targets.find('"', id + 12) - id - 12);
+        const std::string attached =
+            call("Target.attachToTarget", "{\"targetId\":\"" + target + "\",\"flatten\":true}");
+        const std::size_t s = attached.find("\"sessionId\":\"");
+        if (s == std::string::npos) return false;
+        session_ = attached.substr(s + 13, attached.find('"', s + 13) - s - 13);
+        return true;
+    }
+
+    // A string expression evaluated in the page.
+    std::string evaluate(const std::string& expression) {
+        const std::string answer =
+            call("Runtime.evaluate", "{\"expression\":\"" + expression + "\",\"returnByValue\":true}");
+        const std::size_t at = answer.find("\"value\":\"");
+        if (at == std::string::npos) return "";
+        std::string value;
+        for (std::size_t i = at + 9; i < answer.size() && answer[i] != '"'; ++i) {
+            if (answer[i] == '\\' && i + 1 < answer.size()) {
+                ++i;
+                value.push_back(answer[i] == 'n' ? '\n' : answer[i]);
+            } else {
+                value.push_back(answer[i]);
+            }
+        }
+        return value;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int to_ = -1;
+    int from_ = -1;
+    int next_ = 1;
+    std::string buffer_;
+    std::string session_;
+    std::string profile_;
+};
+
+// The page's report after a run of timed frames, as name → value.
+Figures runFrames(const std::string& query, double seconds) {
+    Figures figures;
+    Browser browser("file://" + kPage + "/index.html?" + query);
+    if (!browser.attach()) return figures;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (browser.evaluate("document.title") == "veldrin frames done") {
+            std::istringstream report(browser.evaluate("document.getElementById('report').textContent"));
+            std::string name;
+            double value = 0.0;
+            while (report >> name >> value) figures[name] = value;
+            break;
+        }
+        usleep(200000);
+    }
+    return figures;
+}
+
+}  // namespace
+
+void measureWeb(int runs, Figures& out) {
+    if (access((kPage + "/veldrin.wasm").c_str(), R_OK) != 0 || access("/usr/bin/chromium", X_OK) != 0) return;
+
+    // The code the page downloads: the .js, and the .wasm without the images and the track.
+    std::string wasm = readAll(kPage + "/veldrin.wasm");
+    // The linker leaves runs of zeros out of the data it places, so an asset appears in pieces.
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(VELDRIN_SOURCE_DIR) + "/assets")) {
+        const std::string ext = entry.path().extension();
+        if (ext != ".png" && ext != ".mp3") continue;
+        const std::string asset = readAll(entry.path());
+        std::size_t from = 0;
+        while (from < asset.size()) {
+            std::size_t to = asset.find(std::string(8, '\0'), from);
+            if (to == std::string::npos) to = asset.size();
+            if (to - from >= 64) {
+                const std::size_t at = wasm.find(asset.substr(from, to - from));
+                if (at != std::string::npos) wasm.erase(at, to - from);
+            }
+            from = asset.find_first_not_of('\0', to);
+            if (from == std::string::npos) break;
+        }
+    }
+    const double js = gzippedBytes(readAll(kPage + "/veldrin.js"));
+    const double code = gzippedBytes(wasm);
+    if (js >= 0.0 && code >= 0.0) out["web.gzip"] = (js + code) / 1024.0;
+    const double whole = gzippedBytes(readAll(kPage + "/veldrin.wasm"));
+    if (whole >= 0.0 && js >= 0.0) out["web.gzipAll"] = (js + whole) / 1024.0;
+
+    // Load to first frame: a one-frame run from the start, the page freshly opened each time.
+    std::vector<double> firsts;
+    for (int i = 0; i < runs; ++i) {
+        const Figures f = runFrames("frames=1", 60.0);
+        const auto it = f.find("firstFrameAt");
+        if (it != f.end() && it->second > 0.0) firsts.push_back(it->second);
+    }
+    out["web.first"] = median(firsts);
+
+    // The busiest stretch, one frame after the other, each drawn and finished.
+    const int frames = int((kBusyTo - kBusyFrom) * 60.0);
+    const Figures busy = runFrames("frames=" + std::to_string(frames) + "&start=" + std::to_string(kBusyFrom), 300.0);
+    for (const char* key : {"median", "p99"}) {
+        const auto it = busy.find(key);
+        if (it != busy.end()) out[std::string("web.") + key] = it->second;
+    }
+}

@@ -1,0 +1,35 @@
+/* The configuration of libmpg123 for the browser build (wasm32, generic floating-point decoder),
+   as its configure script finds it with emcc; it becomes config.h in the build folder. */
+#define ACCURATE_ROUNDING 1
+#define ASMALIGN_BALIGN 1
+#define BUILD_NO_LARGENAME 1
+#define FRAME_INDEX 1
+#define GAPLESS 1
+#define INDEX_SIZE 1000
+#define IEEE_FLOAT 1
+#define USE_NEW_HUFFTABLE 1
+#define HAVE_ATOLL 1
+#define HAVE_BYTESWAP_H 1
+#define HAVE_DIRENT_H 1
+#define HAVE_INTTYPES_H 1
+#define HAVE_LIMITS_H 1
+#define HAVE_SIGNAL_H 1
+#define HAVE_STDINT_H 1
+#define HAVE_STDLIB_H 1
+#define HAVE_STRERROR 1
+#define HAVE_STRINGS_H 1
+#define HAVE_STRING_H 1
+#define HAVE_SYS_SELECT_H 1
+#define HAVE_SYS_SIGNAL_H 1
+#define HAVE_SYS_STAT_H 1
+#define HAVE_SYS_TIME_H 1
+#define HAVE_SYS_TYPES_H 1
+#define HAVE_UNISTD_H 1
+#define LFS_ALIAS_BITS 64
+#define lfs_alias_t off_t
+#define PACKAGE_VERSION "1.31.2"
+#define SIZEOF_INT32_T 4
+#define SIZEOF_LONG 4
+#define SIZEOF_OFF_T 8
+#define SIZEOF_SIZE_T 4
+#define SIZEOF_SSIZE_T 4

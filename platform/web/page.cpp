@@ -1,0 +1,12 @@
+// The page hooks, calling the functions index.html hands to the module.
+#include "platform/web/page.h"
+
+#include <emscripten.h>
+
+EM_JS(void, pageCall, (const char* what, const char* title, const char* text), {
+    if (Module["onPage"]) Module["onPage"](UTF8ToString(what), UTF8ToString(title), UTF8ToString(text));
+});
+
+void pageFirstFrame() { pageCall("first-frame", "", ""); }
+void pageRunEnded() { pageCall("ended", "", ""); }
+void pageReport(const char* title, const char* text) { pageCall("report", title, text); }

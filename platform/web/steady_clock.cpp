@@ -1,0 +1,33 @@
+// The page's clocks. Frames are paced by performance.now(); the music clock (SteadyClock) follows
+// the audio context once there is one, so the picture stays with what is heard however the
+// browser schedules its frames.
+#include <emscripten.h>
+
+#include "platform/clock.h"
+#include "platform/web/music_clock.h"
+
+// The context time of the sample being heard now, in milliseconds, interpolated between the
+// audio thread's updates; the page's time where no audio context runs. Never goes back.
+EM_JS(double, musicNowMs, (), {
+    var ms = performance.now();
+    var context = Module["audioContext"];
+    if (context && context.state === "running") {
+        var stamp = context.getOutputTimestamp();
+        ms = stamp.performanceTime > 0 ? stamp.contextTime * 1000 + (performance.now() - stamp.performanceTime)
+                                       : context.currentTime * 1000;
+    }
+    Module.lastMusicMs = Math.max(Module.lastMusicMs || 0, ms);
+    return Module.lastMusicMs;
+});
+
+std::int64_t steadyNowNs() { return std::int64_t(emscripten_get_now() * 1e6); }
+
+// The page never sleeps: its frame loop waits for the display instead.
+void sleepUntilNs(std::int64_t) {}
+
+SteadyClock::SteadyClock(std::uint32_t base) : originNs_(std::int64_t(musicNowMs() * 1e6)), base_(base) {}
+
+std::uint32_t SteadyClock::ticks() {
+    const std::int64_t elapsedMs = (std::int64_t(musicNowMs() * 1e6) - originNs_) / 1000000;
+    return base_ + std::uint32_t(std::uint64_t(elapsedMs));
+}

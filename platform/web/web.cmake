@@ -1,0 +1,111 @@
+# The browser build, configured with emscripten (web.sh does it all):
+#   emcmake cmake -S . -B build/web-cmake -DVELDRIN_WEB_SOURCES=build/web-deps -DVELDRIN_WEB_OUT=build/web
+# The scenes, layers, toolkit, sequencer and shell are the desktop's; the platform is
+# platform/web beside the desktop's shared pieces; libmpg123, libpng, zlib and KissFFT are
+# compiled here from Debian's own source packages, which web.sh fetches into VELDRIN_WEB_SOURCES.
+# The page is VELDRIN_WEB_OUT: index.html, veldrin.js and veldrin.wasm (the images and the track
+# inside), nothing else.
+set(deps "${VELDRIN_WEB_SOURCES}")
+if(NOT deps OR NOT EXISTS "${deps}/mpg123/src/libmpg123/libmpg123.c")
+  message(FATAL_ERROR "VELDRIN_WEB_SOURCES must name the folder web.sh fetches Debian's sources into")
+endif()
+if(NOT VELDRIN_WEB_OUT)
+  set(VELDRIN_WEB_OUT "${CMAKE_BINARY_DIR}/page")
+endif()
+
+# --- Debian's libraries, built the way their packages build them, with emcc ----------------------
+add_library(web_zlib STATIC)
+foreach(f adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate inftrees trees uncompr
+          zutil)
+  target_sources(web_zlib PRIVATE "${deps}/zlib/${f}.c")
+endforeach()
+target_include_directories(web_zlib SYSTEM PUBLIC "${deps}/zlib")
+target_compile_options(web_zlib PRIVATE -O2 -w)
+
+configure_file("${deps}/libpng/scripts/pnglibconf.h.prebuilt" "${CMAKE_BINARY_DIR}/libpng/pnglibconf.h" COPYONLY)
+add_library(web_png STATIC)
+foreach(f png pngerror pngget pngmem pngpread pngread pngrio pngrtran pngrutil pngset pngtrans pngwio pngwrite pngwtran
+          pngwutil)
+  target_sources(web_png PRIVATE "${deps}/libpng/${f}.c")
+endforeach()
+target_include_directories(web_png SYSTEM PUBLIC "${deps}/libpng" "${CMAKE_BINARY_DIR}/libpng")
+target_compile_options(web_png PRIVATE -O2 -w)
+target_link_libraries(web_png PUBLIC web_zlib)
+
+add_library(web_kissfft STATIC "${deps}/kissfft/kiss_fft.c" "${deps}/kissfft/kiss_fftr.c")
+target_include_directories(web_kissfft SYSTEM PUBLIC "${deps}/kissfft")
+target_compile_definitions(web_kissfft PUBLIC kiss_fft_scalar=float)
+target_compile_options(web_kissfft PRIVATE -O3 -ffast-math -fomit-frame-pointer -w)
+
+# libmpg123 with its generic floating-point decoder; its public header is made from the template
+# as its configure script makes it.
+set(mpg123 "${deps}/mpg123/src")
+set(PACKAGE_VERSION 1.31.2)
+set(API_VERSION 47)
+set(INCLUDE_STDLIB_H "#include <stdlib.h>")
+set(INCLUDE_SYS_TYPE_H "#include <sys/types.h>")
+set(BUILD_NO_LARGENAME 1)
+configure_file("${mpg123}/libmpg123/mpg123.h.in" "${CMAKE_BINARY_DIR}/mpg123/mpg123.h" @ONLY)
+configure_file("${CMAKE_SOURCE_DIR}/platform/web/mpg123_config.h" "${CMAKE_BINARY_DIR}/mpg123/config.h" COPYONLY)
+add_library(web_mpg123 STATIC)
+foreach(f parse frame format dct64 equalizer id3 icy icy2utf8 optimize readers tabinit libmpg123 index stringbuf
+          feature layer1 layer2 layer3 ntom synth synth_8bit synth_real synth_s32 lfs_alias)
+  target_sources(web_mpg123 PRIVATE "${mpg123}/libmpg123/${f}.c")
+endforeach()
+target_sources(web_mpg123 PRIVATE "${mpg123}/compat/compat.c" "${mpg123}/compat/compat_str.c")
+target_include_directories(web_mpg123 SYSTEM PUBLIC "${CMAKE_BINARY_DIR}/mpg123" "${mpg123}/libmpg123")
+target_include_directories(web_mpg123 PRIVATE "${mpg123}" "${mpg123}/compat")
+target_compile_definitions(web_mpg123 PRIVATE HAVE_CONFIG_H OPT_GENERIC REAL_IS_FLOAT)
+target_compile_options(web_mpg123 PRIVATE -O2 -fomit-frame-pointer -funroll-all-loops -finline-functions -ffast-math -w)
+
+# --- The program -----------------------------------------------------------------------------------
+add_library(veldrin_platform STATIC
+    platform/clock.cpp
+    platform/debug_print.cpp
+    platform/fft_magnitudes.cpp
+    platform/mp3_decoder.cpp
+    platform/png_texture.cpp
+    platform/web/frame_loop.cpp
+    platform/web/gl1.cpp
+    platform/web/page.cpp
+    platform/web/steady_clock.cpp
+    platform/web/web_audio.cpp
+    platform/web/window.cpp)
+target_include_directories(veldrin_platform PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(veldrin_platform PRIVATE ${VELDRIN_WARNINGS})
+target_link_libraries(veldrin_platform PRIVATE web_png web_mpg123 web_kissfft)
+
+add_library(veldrin_core STATIC
+    app/catch_up.cpp
+    app/options.cpp
+    app/shell.cpp
+    app/shell_state.cpp)
+target_include_directories(veldrin_core PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+target_compile_options(veldrin_core PRIVATE ${VELDRIN_WARNINGS})
+target_link_libraries(veldrin_core PUBLIC veldrin_platform)
+
+add_subdirectory(assets)
+add_subdirectory(gfx)
+add_subdirectory(timeline)
+add_subdirectory(layers)
+add_subdirectory(scenes)
+target_link_libraries(veldrin_core PUBLIC veldrin_assets)
+
+add_executable(veldrin app/web_main.cpp)
+target_compile_options(veldrin PRIVATE ${VELDRIN_WARNINGS})
+target_link_libraries(veldrin PRIVATE veldrin_core)
+set_target_properties(veldrin PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY "${VELDRIN_WEB_OUT}")
+target_link_options(veldrin PRIVATE
+    -sENVIRONMENT=web
+    -sMODULARIZE=1
+    -sEXPORT_NAME=veldrin
+    -sINVOKE_RUN=0
+    -sEXIT_RUNTIME=0
+    -sEXPORTED_RUNTIME_METHODS=callMain
+    -sMIN_WEBGL_VERSION=2
+    -sMAX_WEBGL_VERSION=2
+    -sALLOW_MEMORY_GROWTH=1
+    -sINITIAL_MEMORY=33554432
+    -sTOTAL_STACK=1048576
+    -sTEXTDECODER=2)
+configure_file("${CMAKE_SOURCE_DIR}/platform/web/index.html" "${VELDRIN_WEB_OUT}/index.html" COPYONLY)
