@@ -84,7 +84,6 @@ TEST(Mp3Decoder, ReadsFromAnyPositionWhatTheWholeTrackHoldsThere) {
                 << name << " from frame " << at;
         }
     }
-    EXPECT_EQ(Mp3Decoder().length(), 0u);
 
     // A cut stream plays what it holds, and is then as long as that.
     Mp3Decoder decoder;
