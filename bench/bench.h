@@ -42,5 +42,5 @@ std::string rendererName();
 // The program itself, launched as a viewer would, beside the live reference scene launched
 // from `bench` (this benchmark's own executable) (launched.cpp).
 void measureStart(const std::string& program, const std::string& bench, int runs, Figures& out);
-void measureMemory(const std::string& program, const std::string& bench, Figures& out);
+void measureMemory(const std::string& program, const std::string& bench, int runs, Figures& out);
 void measureCapture(const std::string& program, Figures& out);
