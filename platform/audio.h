@@ -51,8 +51,8 @@ public:
     virtual void release() = 0;
     // Catching up (starting the show at a later time): while on, every mode takes its position
     // from the clock and waits for the decoder, exactly as Offline does, and a device stays
-    // silent. Turning it off hands the device the position the clock has reached, so the sound
-    // starts there. Off by default.
+    // silent. Turning it off hands the device the position the clock has reached, once the
+    // decoder holds the sound from there, so the sound starts there at once. Off by default.
     virtual void followClock(bool on) = 0;
 };
 
