@@ -8,10 +8,10 @@
 //
 // The other side reads, from any thread. The reader that drives the position (the device, or
 // the frame loop where the clock is the position) says where it is with follow(): the ring
-// keeps kKeepFrames behind that and decodes ahead of it. A read far from what the ring holds
-// moves the decoding there (an exact seek), forwards or back. Every reader copies frames out
-// under a reader number of its own (one per thread): what it is copying is not overwritten
-// meanwhile. Nothing takes a lock, and nothing allocates after open().
+// keeps kKeepFrames behind that and decodes ahead of it. A position away from what the ring
+// holds moves the decoding there (the decoder's exact seek), forwards or back. Every reader
+// copies frames out under a reader number of its own (one per thread): what it is copying is
+// not overwritten meanwhile. Nothing takes a lock, and nothing allocates after open().
 #pragma once
 
 #include <atomic>
