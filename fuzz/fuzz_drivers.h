@@ -6,9 +6,9 @@
 // undefined behaviour are the sanitizers' to report; these are the promises of the interfaces.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
