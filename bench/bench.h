@@ -18,15 +18,31 @@ inline double ms(std::int64_t ns) { return double(ns) / 1e6; }
 double percentile(std::vector<double> v, double p);
 inline double median(const std::vector<double>& v) { return percentile(v, 0.5); }
 
+// The plain reference scene (reference_scene.cpp): the busiest stretch's load without the demo.
+struct ReferenceScene {
+    unsigned int background = 0;  // texture names, from the demo's registry
+    unsigned int sprite = 0;
+    std::vector<float> boxes;     // x, y, z, half size
+    std::vector<float> sprites;   // x, y, z
+    // Takes two of the demo's textures (startUp has run) and places the boxes and sprites.
+    // False when the textures are missing.
+    bool place();
+    void draw() const;
+};
+// The plain scene live, as the demo plays: the demo's window, textures and frame pacing, for
+// `seconds`; each frame's time on stderr as --debug gives the demo's. The exit status.
+int runLiveReference(double seconds);
+
 // Inside a child process of the benchmark, with a hidden context of its own (in_process.cpp).
 void measureDemoFrames(Figures& out);
 void measureReferenceScene(Figures& out);
 void measureUpdate(Figures& out);
 std::string rendererName();
 
-// The program itself, launched as a viewer would (launched.cpp).
-void measureStart(const std::string& program, int runs, Figures& out);
-void measureMemory(const std::string& program, Figures& out);
+// The program itself, launched as a viewer would, beside the live reference scene launched
+// from `bench` (this benchmark's own executable) (launched.cpp).
+void measureStart(const std::string& program, const std::string& bench, int runs, Figures& out);
+void measureMemory(const std::string& program, const std::string& bench, int runs, Figures& out);
 void measureCapture(const std::string& program, Figures& out);
 
 // The browser build in headless Chromium (web.cpp); nothing when it or Chromium is missing.

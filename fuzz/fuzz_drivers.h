@@ -6,6 +6,7 @@
 // undefined behaviour are the sanitizers' to report; these are the promises of the interfaces.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include "platform/clock.h"
 #include "platform/mp3_decoder.h"
 #include "platform/png_texture.h"
+#include "platform/track_ring.h"
 
 namespace fuzzdrive {
 
@@ -111,35 +113,47 @@ inline const char* playMp3Stream(const unsigned char* data, std::size_t size) {
     return nullptr;
 }
 
-// Tracks up to this long are decoded to the end; longer ones are closed while the background
-// thread is still at work, which must stop it promptly.
+// The decoder on its own, and the ring over it read the way the outputs read it. Tracks up to
+// this long are decoded to the end; of longer ones only the start and a stretch after a seek.
 constexpr std::uint64_t kWholeTrackFrames = std::uint64_t(60) * Mp3Decoder::kRate;
 
 inline const char* decodeMp3Directly(const unsigned char* data, std::size_t size) {
     Mp3Decoder decoder;
     if (!decoder.open(data, size)) {
-        if (decoder.isOpen() || decoder.totalFrames() != 0) return "a refused track left the decoder open";
+        if (decoder.isOpen() || decoder.length() != 0) return "a refused track left the decoder open";
         if (decoder.error()[0] == '\0') return "a refused track gave no reason";
         return nullptr;
     }
-    const std::uint64_t announced = decoder.totalFrames();
+    const std::uint64_t announced = decoder.length();
     if (announced == 0 || announced > Mp3Decoder::kMaxFrames) return "an opened track has a length out of range";
-    if (decoder.decodedFrames() == 0 || decoder.decodedFrames() > announced)
-        return "open decoded nothing or more than the track";
 
-    decoder.decodeInBackground();
-    if (announced <= kWholeTrackFrames) {
-        decoder.waitFor(announced + 1);
-        if (!decoder.finished()) return "waitFor past the end returned before the end";
-        if (decoder.totalFrames() > announced) return "the track grew while decoding";
-        if (decoder.decodedFrames() != decoder.totalFrames()) return "a finished track is not decoded to its end";
-    } else {
-        decoder.waitFor(kWholeTrackFrames);
-        if (!decoder.finished() && decoder.decodedFrames() < kWholeTrackFrames) return "waitFor returned too early";
-        if (decoder.decodedFrames() > decoder.totalFrames()) return "decoded beyond the track";
+    static float piece[2 * 4096];
+    const std::uint64_t upTo = std::min(announced, kWholeTrackFrames);
+    while (decoder.position() < upTo) {
+        const std::uint64_t got = decoder.read(piece, 4096);
+        if (got > 4096) return "read more than was asked";
+        if (got < 4096 && decoder.position() != decoder.length()) return "a short read before the end";
+        if (got == 0) break;
+    }
+    if (decoder.length() > announced) return "the track grew while decoding";
+    if (decoder.position() > decoder.length()) return "decoded beyond the track";
+    // Seeks, forwards and back; where they succeed the position is there.
+    for (const std::uint64_t to : {announced / 2, std::uint64_t(0), announced}) {
+        if (decoder.seek(to) && decoder.position() != std::min(to, decoder.length())) return "a seek went elsewhere";
+        if (decoder.read(piece, 4096) > 4096) return "read more than was asked";
+    }
+
+    // The ring: a reader far along, then back at the start, without a thread.
+    TrackRing ring;
+    if (!ring.open(data, size)) return nullptr;  // the decoder took it, but it may not decode at all
+    for (const std::uint64_t at : {ring.totalFrames() / 2, std::uint64_t(1000), ring.totalFrames() + 100}) {
+        ring.follow(at);
+        ring.waitFor(at > 512 ? at - 512 : 0, at);
+        if (ring.copy(1, at > 512 ? at - 512 : 0, 512, piece) != 0) return "the ring lacks what it waited for";
     }
     decoder.close();
-    if (decoder.isOpen() || decoder.decodedFrames() != 0 || decoder.totalFrames() != 0)
+    ring.close();
+    if (decoder.isOpen() || decoder.length() != 0 || ring.isOpen() || ring.totalFrames() != 0)
         return "close left the decoder open";
     return nullptr;
 }

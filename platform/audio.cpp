@@ -1,7 +1,8 @@
-// The audio outputs: an SDL device fed from the decoded track, or no device at all with the
-// play position taken from the music clock. The SDL callback and the decoding thread are the
-// only other threads; they share the play position, the decoded count and the playing flag
-// through atomics, so nothing on the frame path takes a lock or allocates.
+// The audio outputs: an SDL device fed from the track as it is decoded, or no device at all with
+// the play position taken from the music clock. The track is read through a ring that holds a
+// few seconds around the play position. The SDL callback and the ring's decoding thread are the
+// only other threads; they share the play position and the playing flag through atomics, and
+// the samples through the ring, so nothing on the frame path takes a lock or allocates.
 #include "platform/audio.h"
 
 #include <SDL.h>
@@ -13,8 +14,9 @@
 #include <cstring>
 
 #include "platform/clock.h"
-#include "platform/mp3_decoder.h"
+#include "platform/debug_print.h"
 #include "platform/fft_magnitudes.h"
+#include "platform/track_ring.h"
 
 static_assert(Mp3Decoder::kRate == kSampleRate, "the decoder delivers the output's rate");
 
@@ -49,6 +51,16 @@ private:
     SetHandler setHandler_ = nullptr;
 };
 
+// Reader numbers in the ring: one for each thread that copies samples out.
+constexpr int kDeviceReader = 0;  // the SDL callback
+constexpr int kFrameReader = 1;   // the frame loop (spectrum)
+// At the start of play, and where the sound takes over from a catch-up, the ring holds this
+// much past the position before the device is given it.
+constexpr std::uint64_t kLeadFrames = 8192;
+// Without a decoding thread the frame loop refills the ring: up to a second a frame.
+constexpr std::uint64_t kFrameRefill = 44100;
+constexpr std::uint64_t kNotStarved = ~std::uint64_t(0);
+
 class PlatformAudioOutput final : public AudioOutput {
 public:
     PlatformAudioOutput(AudioMode mode, Clock& clock) : requested_(mode), mode_(mode), clock_(clock) {}
@@ -68,9 +80,16 @@ public:
 private:
     std::uint64_t clockPosition();
     bool clockDriven() const { return device_ == 0 || followClock_.load(std::memory_order_acquire); }
+    // Whether reads wait for the decoder: offline, and while catching up.
+    bool waitsForDecoder() const {
+        return mode_ == AudioMode::Offline || followClock_.load(std::memory_order_acquire);
+    }
     static void SDLCALL fill(void* self, Uint8* stream, int len);
     void fillDevice(float* out, std::uint64_t frames);
     std::uint64_t position();
+    // Moves the ring to where the sound is about to go on from, and waits until it is there.
+    void prepareAt(std::uint64_t at);
+    void noteStarved(std::uint64_t at);
     // Keeps the SDL callback out while the stream or the play state changes under it.
     void lockDevice() { if (device_ != 0) SDL_LockAudioDevice(device_); }
     void unlockDevice() { if (device_ != 0) SDL_UnlockAudioDevice(device_); }
@@ -82,19 +101,22 @@ private:
     bool audioSubsystem_ = false;
     SDL_AudioDeviceID device_ = 0;
     bool hasStream_ = false;
-    Mp3Decoder decoder_;
+    TrackRing ring_;
     SpectrumAnalyser analyser_;
+    float window_[2 * kSpectrumSize] = {};  // the frames the spectrum analyses, interleaved L/R
     std::atomic<bool> playing_{false};
     std::atomic<std::uint64_t> devicePosition_{0};  // frames handed to the device since play
     std::uint32_t playTicks_ = 0;
     std::atomic<bool> followClock_{false};
+    std::atomic<std::uint64_t> starvedAt_{kNotStarved};  // the first frame the sound lacked
+    bool starvationTold_ = false;
 };
 
 int PlatformAudioOutput::init(int sampleRate) {
     release();
-    if (sampleRate != Mp3Decoder::kRate) {
+    if (sampleRate != kSampleRate) {
         std::fprintf(stderr, "veldrin: audio output at %d Hz is not supported (only %d Hz)\n", sampleRate,
-                     Mp3Decoder::kRate);
+                     kSampleRate);
         return 0;
     }
     initialised_ = true;
@@ -132,12 +154,13 @@ int PlatformAudioOutput::createStream(const unsigned char* bytes, std::size_t si
     playing_.store(false, std::memory_order_release);
     hasStream_ = false;
     unlockDevice();
-    decoder_.close();
-    if (!decoder_.open(bytes, size)) {
-        std::fprintf(stderr, "veldrin: cannot play the music track: %s\n", decoder_.error());
+    if (!ring_.open(bytes, size)) {
+        std::fprintf(stderr, "veldrin: cannot play the music track: %s\n", ring_.error());
         return 0;
     }
-    decoder_.decodeInBackground();
+    ring_.decodeInBackground();
+    starvedAt_.store(kNotStarved, std::memory_order_release);
+    starvationTold_ = false;
     hasStream_ = true;
     return 1;
 }
@@ -148,8 +171,18 @@ int PlatformAudioOutput::start() {
     return 1;
 }
 
+void PlatformAudioOutput::prepareAt(std::uint64_t at) {
+    ring_.follow(at);
+    ring_.waitFor(at > kSpectrumSize ? at - kSpectrumSize : 0, at + kLeadFrames);
+}
+
 void PlatformAudioOutput::play() {
     if (!hasStream_) return;
+    // The device leaves the ring alone until it is at the start again.
+    lockDevice();
+    playing_.store(false, std::memory_order_release);
+    unlockDevice();
+    prepareAt(0);
     lockDevice();
     devicePosition_.store(0, std::memory_order_release);
     playTicks_ = clock_.ticks();
@@ -171,9 +204,14 @@ std::uint64_t PlatformAudioOutput::position() {
 
 void PlatformAudioOutput::followClock(bool on) {
     if (!on && followClock_.load(std::memory_order_acquire)) {
+        const bool playing = playing_.load(std::memory_order_acquire);
+        // The ring has followed the reads of the catch-up, not the clock: it moves to where the
+        // sound goes on before anything is heard from it.
+        if (playing && hasStream_) prepareAt(clockPosition());
         lockDevice();
-        devicePosition_.store(playing_.load(std::memory_order_acquire) ? clockPosition() : 0,
-                              std::memory_order_release);
+        const std::uint64_t at = playing ? clockPosition() : 0;
+        devicePosition_.store(at, std::memory_order_release);
+        if (playing && hasStream_) ring_.follow(at);
         followClock_.store(false, std::memory_order_release);
         unlockDevice();
         return;
@@ -181,19 +219,41 @@ void PlatformAudioOutput::followClock(bool on) {
     followClock_.store(on, std::memory_order_release);
 }
 
+void PlatformAudioOutput::noteStarved(std::uint64_t at) {
+    std::uint64_t none = kNotStarved;
+    starvedAt_.compare_exchange_strong(none, at, std::memory_order_acq_rel);
+}
+
 int PlatformAudioOutput::isActive() {
     if (!hasStream_ || !playing_.load(std::memory_order_acquire)) return 0;
-    return position() < decoder_.totalFrames() ? 1 : 0;
+    const std::uint64_t at = position();
+    // Playing silently, the clock is the position: the ring moves on with it every frame, as
+    // it does with a device, so the spectrum finds its samples already decoded.
+    if (device_ == 0 && !waitsForDecoder()) ring_.follow(at);
+    if (!ring_.decodesInBackground()) ring_.refill(kFrameRefill);
+    const std::uint64_t starved = starvedAt_.load(std::memory_order_acquire);
+    if (starved != kNotStarved && !starvationTold_) {
+        starvationTold_ = true;
+        debugPrint("veldrin: the music decoding fell behind at %.3f s; the sound it missed plays as silence",
+                   double(starved) / kSampleRate);
+    }
+    return at < ring_.totalFrames() ? 1 : 0;
 }
 
 int PlatformAudioOutput::spectrum(float* out) {
     if (!hasStream_ || !analyser_.ready()) return -1;
     const std::uint64_t at = position();
-    // Offline capture may run ahead of the decoder; it waits, so that every frame sees the
-    // samples of its own music time and a capture is the same on every run.
-    if (mode_ == AudioMode::Offline || followClock_.load(std::memory_order_acquire))
-        decoder_.waitFor(std::min(at, decoder_.totalFrames()));
-    analyser_.analyse(decoder_.samples(), decoder_.decodedFrames(), at, out);
+    // The 512 frames before the position; those before the track's start are silence.
+    const std::uint64_t lead = at < kSpectrumSize ? kSpectrumSize - at : 0;
+    const std::uint64_t from = at + lead - kSpectrumSize;
+    if (clockDriven()) ring_.follow(at);
+    // Offline capture and a catch-up wait for the decoder, so that every frame sees the samples
+    // of its own music time and a capture is the same on every run.
+    if (waitsForDecoder()) ring_.waitFor(from, at);
+    std::fill(window_, window_ + 2 * lead, 0.0f);
+    const std::uint64_t missing = ring_.copy(kFrameReader, from, kSpectrumSize - lead, window_ + 2 * lead);
+    if (missing > 0 && playing_.load(std::memory_order_acquire)) noteStarved(from);
+    analyser_.analyse(window_, kSpectrumSize, kSpectrumSize, out);
     return 0;
 }
 
@@ -208,7 +268,7 @@ void PlatformAudioOutput::release() {
     }
     playing_.store(false, std::memory_order_release);
     hasStream_ = false;
-    decoder_.close();
+    ring_.close();
     initialised_ = false;
     mode_ = requested_;
 }
@@ -225,14 +285,11 @@ void PlatformAudioOutput::fillDevice(float* out, std::uint64_t frames) {
         return;
     }
     const std::uint64_t at = devicePosition_.load(std::memory_order_relaxed);
-    const std::uint64_t total = decoder_.totalFrames();
-    // What the decoder has not reached yet plays as silence rather than holding the clock up.
-    const std::uint64_t ready = std::min(decoder_.decodedFrames(), total);
-    const std::uint64_t copy = at < ready ? std::min(frames, ready - at) : 0;
-    if (copy > 0) std::memcpy(out, decoder_.samples() + 2 * at, copy * 2 * sizeof(float));
-    std::memset(out + 2 * copy, 0, (frames - copy) * 2 * sizeof(float));
+    // What the decoder has not reached plays as silence rather than holding the clock up.
+    if (ring_.copy(kDeviceReader, at, frames, out) > 0) noteStarved(at);
     // The position runs on past the end, so the spectrum there is of silence, as it is heard.
     devicePosition_.store(at + frames, std::memory_order_release);
+    ring_.follow(at + frames);
 }
 
 }  // namespace

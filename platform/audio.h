@@ -1,6 +1,6 @@
 // Audio output: what the music stream needs from the machine. One interface, three ways to
 // hear (or not hear) the track:
-//   - a real device (SDL audio), the track decoded from memory as it plays;
+//   - a real device (SDL audio), the track decoded from memory a few seconds ahead as it plays;
 //   - silent output paced by a clock, for machines without a sound card: the same spectrum
 //     and the same end as if it were heard;
 //   - offline output whose position is the music time of a fixed-step clock, for capture and
@@ -26,28 +26,33 @@ public:
     // silently, paced by the clock, so the demo still runs its length. 1 on success, 0 on failure.
     virtual int init(int sampleRate) = 0;
     // Creates the stream over MP3 bytes in memory (never copied to a file; they must outlive
-    // the stream). Returns once the first frames have decoded, the rest follows in the
-    // background. Bytes that do not decode give 0 and a line on stderr. 1 or 0.
+    // the stream). Returns once the first frames have decoded; the rest is decoded in the
+    // background a few seconds ahead of the play position, and let go once played, so the
+    // whole track is never held decoded. Bytes that do not decode give 0 and a line on stderr.
+    // 1 or 0.
     virtual int createStream(const unsigned char* bytes, std::size_t size) = 0;
     // Starts the output. 1, or 0 when it was not initialised.
     virtual int start() = 0;
     // Begins playing the stream from its start. Does nothing without a stream.
     virtual void play() = 0;
     // Nonzero from play until the whole stream has been played (handed to the device, or
-    // reached by the clock); 0 before play, after the end, and without a stream.
+    // reached by the clock); 0 before play, after the end, and without a stream. Asked once a
+    // frame.
     virtual int isActive() = 0;
     // Fills out[0..255] with |X_k| × 2/512 of the 512 mono samples before the play position
-    // (Hann window; silence before play, past the end and where decoding has not yet reached;
-    // Offline waits for the decoder instead, so that a capture is the same on every run).
-    // Returns 0, or -1 when there is no stream to analyse.
+    // (Hann window; silence before play and past the end). Offline waits for the decoder, so
+    // that a capture is the same on every run. Playing, where the decoder has fallen behind (a
+    // stalled machine), the missing samples are silence, for the device as for the spectrum,
+    // and with --debug the first time is told on stderr. Returns 0, or -1 when there is no
+    // stream to analyse.
     virtual int spectrum(float* out) = 0;
     // Stops the device, ends the decoding and releases everything; safe to call more than
     // once.
     virtual void release() = 0;
     // Catching up (starting the show at a later time): while on, every mode takes its position
     // from the clock and waits for the decoder, exactly as Offline does, and a device stays
-    // silent. Turning it off hands the device the position the clock has reached, so the sound
-    // starts there. Off by default.
+    // silent. Turning it off hands the device the position the clock has reached, once the
+    // decoder holds the sound from there, so the sound starts there at once. Off by default.
     virtual void followClock(bool on) = 0;
 };
 

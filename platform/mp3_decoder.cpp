@@ -7,20 +7,16 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <new>
-#include <system_error>
 
 #include <mpg123.h>
 
-#include "platform/threads.h"
-
 namespace {
 
-// Decoded before open() returns: enough to know the stream really decodes (a few frames of
-// 1152 samples), little enough to keep the first picture prompt.
-constexpr std::uint64_t kFirstFrames = 8192;
-// The background thread publishes its progress in steps of this many frames.
-constexpr std::uint64_t kChunkFrames = 16384;
+// Frames libmpg123 decodes and throws away before the target of a seek, so that the bit
+// reservoir (up to 511 bytes back, some eight frames of a 32 kbit/s stereo stream) and the
+// overlap of the previous granule are as a decode from the start leaves them. Its default of 4
+// is too few below about 96 kbit/s.
+constexpr long kSeekPreframes = 16;
 
 mpg123_ssize_t readBytes(void* source, void* buffer, std::size_t count) {
     auto* reader = static_cast<Mp3Decoder::Reader*>(source);
@@ -79,6 +75,36 @@ bool Mp3Decoder::fail(const char* reason) {
     return false;
 }
 
+const char* Mp3Decoder::openHandle() {
+    if (handle_ != nullptr) mpg123_delete(asHandle(handle_));  // closes the reader too
+    handle_ = nullptr;
+    int err = MPG123_OK;
+    mpg123_handle* mh = mpg123_new(nullptr, &err);
+    if (mh == nullptr) return "libmpg123 would not create a decoder";
+    handle_ = mh;
+    reader_.offset = 0;
+
+    // Whatever the file holds, ask for 44.1 kHz stereo float: libmpg123 doubles mono and
+    // resamples other rates, so the rest of the program only ever sees one format.
+    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    mpg123_param(mh, MPG123_PREFRAMES, kSeekPreframes, 0.0);
+    // An overstated length is ignored. That costs nothing true: libmpg123 itself gives up the
+    // gapless trimming when the promised frames are not all there.
+    if (ignoreStreamLength_) mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_IGNORE_STREAMLENGTH, 0.0);
+    if (mpg123_format_none(mh) != MPG123_OK ||
+        mpg123_format(mh, kRate, MPG123_STEREO, MPG123_ENC_FLOAT_32) != MPG123_OK ||
+        mpg123_replace_reader_handle(mh, readBytes, seekBytes, nullptr) != MPG123_OK ||
+        mpg123_open_handle(mh, &reader_) != MPG123_OK) {
+        return "libmpg123 would not open the music track";
+    }
+    // Scanning walks every frame header once (milliseconds): the length is exact rather than
+    // estimated from the first frame, and the frame index for seeking is complete.
+    if (mpg123_scan(mh) != MPG123_OK) return "the music track holds no MPEG audio frames";
+    position_ = 0;
+    ended_ = false;
+    return nullptr;
+}
+
 bool Mp3Decoder::open(const unsigned char* bytes, std::size_t size) {
     close();
     error_[0] = '\0';
@@ -90,27 +116,10 @@ bool Mp3Decoder::open(const unsigned char* bytes, std::size_t size) {
     std::call_once(initOnce, [] { initResult = mpg123_init(); });
     if (initResult != MPG123_OK) return fail("libmpg123 would not initialise");
 
-    int err = MPG123_OK;
-    mpg123_handle* mh = mpg123_new(nullptr, &err);
-    if (mh == nullptr) return fail("libmpg123 would not create a decoder");
-    handle_ = mh;
     reader_ = Reader{bytes, size, 0};
-
-    // Whatever the file holds, ask for 44.1 kHz stereo float: libmpg123 doubles mono and
-    // resamples other rates, so the rest of the program only ever sees one format.
-    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
-    // An overstated length is ignored. That costs nothing true: libmpg123 itself gives up the
-    // gapless trimming when the promised frames are not all there.
-    if (overstatesItsLength(bytes, size)) mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_IGNORE_STREAMLENGTH, 0.0);
-    if (mpg123_format_none(mh) != MPG123_OK ||
-        mpg123_format(mh, kRate, MPG123_STEREO, MPG123_ENC_FLOAT_32) != MPG123_OK ||
-        mpg123_replace_reader_handle(mh, readBytes, seekBytes, nullptr) != MPG123_OK ||
-        mpg123_open_handle(mh, &reader_) != MPG123_OK) {
-        return fail("libmpg123 would not open the music track");
-    }
-    // Scanning walks every frame header once (milliseconds), so the length is exact rather
-    // than estimated from the first frame.
-    if (mpg123_scan(mh) != MPG123_OK) return fail("the music track holds no MPEG audio frames");
+    ignoreStreamLength_ = overstatesItsLength(bytes, size);
+    if (const char* problem = openHandle()) return fail(problem);
+    mpg123_handle* mh = asHandle(handle_);
     const off_t length = mpg123_length(mh);
     if (length <= 0) return fail("the music track holds no MPEG audio frames");
     if (std::uint64_t(length) > kMaxFrames) return fail("the music track is longer than 30 minutes");
@@ -122,109 +131,86 @@ bool Mp3Decoder::open(const unsigned char* bytes, std::size_t size) {
         channels != 2 || encoding != MPG123_ENC_FLOAT_32) {
         return fail("the music track cannot be converted to 44.1 kHz stereo");
     }
-
-    capacity_ = std::uint64_t(length);
-    // Not value-initialised: only frames below the published count are ever read.
-    samples_.reset(new (std::nothrow) float[std::size_t(capacity_ * 2)]);
-    if (samples_ == nullptr) return fail("no memory for the decoded music track");
-    written_ = 0;
-    total_.store(capacity_, std::memory_order_release);
-    decoded_.store(0, std::memory_order_release);
-    finished_.store(false, std::memory_order_release);
-    stop_.store(false, std::memory_order_release);
-
-    const bool more = decodeSome(kFirstFrames);
-    if (written_ == 0) return fail("the music track does not decode");
-    publish(written_);
-    if (!more) finish();
+    // Measured with libmpg123 1.31: after a seek, a 44.1 kHz stereo stream continues bit for
+    // bit; a resampled or a mono one comes out slightly different on some frames.
+    mpg123_frameinfo info{};
+    seeksExactly_ = mpg123_info(mh, &info) == MPG123_OK && info.rate == kRate && info.mode != MPG123_M_MONO;
+    length_ = std::uint64_t(length);
     return true;
 }
 
-bool Mp3Decoder::decodeSome(std::uint64_t frames) {
+void Mp3Decoder::endsAt(std::uint64_t frame) {
+    ended_ = true;
+    // A damaged or cut stream ends early; the track is then as long as what was decoded.
+    if (frame < length_) {
+        std::fprintf(stderr, "veldrin: the music track ends after %.3f s of the %.3f s it announced\n",
+                     double(frame) / kRate, double(length_) / kRate);
+        length_ = frame;
+    }
+}
+
+std::uint64_t Mp3Decoder::read(float* out, std::uint64_t frames) {
+    if (handle_ == nullptr || ended_) return 0;
     mpg123_handle* mh = asHandle(handle_);
-    const std::uint64_t target = std::min(capacity_, written_ + frames);
+    // A track that has given all it announced is over, even if the stream had more to give.
+    const std::uint64_t wanted = std::min(frames, length_ - position_);
+    std::uint64_t got = 0;
     int idleReads = 0;
-    while (written_ < target) {
-        // Straight into the buffer; mpg123 never writes past the bytes it is given.
-        auto* out = reinterpret_cast<unsigned char*>(samples_.get() + 2 * written_);
-        const std::size_t room = std::size_t(target - written_) * 2 * sizeof(float);
+    while (got < wanted) {
+        // Straight into the caller's buffer; mpg123 never writes past the bytes it is given.
+        auto* into = reinterpret_cast<unsigned char*>(out + 2 * got);
+        const std::size_t room = std::size_t(wanted - got) * 2 * sizeof(float);
         std::size_t done = 0;
-        const int result = mpg123_read(mh, out, room, &done);
-        written_ += done / (2 * sizeof(float));
+        const int result = mpg123_read(mh, into, room, &done);
+        got += done / (2 * sizeof(float));
         idleReads = done > 0 ? 0 : idleReads + 1;
         // MPG123_DONE, an error, or a decoder that keeps giving nothing: the stream ends here.
-        if ((result != MPG123_OK && result != MPG123_NEW_FORMAT) || idleReads > 16) return false;
+        if ((result != MPG123_OK && result != MPG123_NEW_FORMAT) || idleReads > 16) {
+            position_ += got;
+            endsAt(position_);
+            return got;
+        }
     }
-    // A full buffer is the end even if the stream had more to give than it announced.
-    return written_ < capacity_;
+    position_ += got;
+    return got;
 }
 
-void Mp3Decoder::publish(std::uint64_t decoded) {
-    decoded_.store(decoded, std::memory_order_release);
-    progress_.fetch_add(1, std::memory_order_acq_rel);
-    progress_.notify_all();
-}
-
-void Mp3Decoder::finish() {
-    // A damaged or cut stream ends early; the track is then as long as what was decoded.
-    if (written_ < capacity_ && !stop_.load(std::memory_order_acquire)) {
-        std::fprintf(stderr, "veldrin: the music track ends after %.3f s of the %.3f s it announced\n",
-                     double(written_) / kRate, double(capacity_) / kRate);
-        total_.store(written_, std::memory_order_release);
+bool Mp3Decoder::seek(std::uint64_t frame) {
+    if (handle_ == nullptr) return false;
+    frame = std::min(frame, length_);
+    if (frame == position_) return true;
+    if (seeksExactly_) {
+        const off_t at = mpg123_seek(asHandle(handle_), off_t(frame), SEEK_SET);
+        if (at < 0 || std::uint64_t(at) != frame) {
+            endsAt(frame);
+            return false;
+        }
+        position_ = frame;
+        ended_ = false;
+        return true;
     }
-    mpg123_delete(asHandle(handle_));  // closes the reader too
-    handle_ = nullptr;
-    finished_.store(true, std::memory_order_release);
-    publish(written_);
-}
-
-void Mp3Decoder::decodeRest() {
-    bool more = true;
-    while (more && !stop_.load(std::memory_order_acquire)) {
-        more = decodeSome(kChunkFrames);
-        publish(written_);
+    // Backwards means from the start again, with a handle as fresh as the first one.
+    if (frame < position_) {
+        if (openHandle() != nullptr) {
+            endsAt(0);
+            return false;
+        }
     }
-    finish();
-}
-
-void Mp3Decoder::decodeInBackground() {
-    if (handle_ == nullptr || thread_.joinable()) return;
-    if (!kThreadsAvailable) return decodeRest();
-    try {
-        thread_ = std::thread([this] { decodeRest(); });
-    } catch (const std::system_error&) {
-        decodeRest();  // no thread to be had: decode it all now, late but whole
+    while (position_ < frame) {
+        if (read(skipped_, std::min<std::uint64_t>(kSkipFrames, frame - position_)) == 0) return false;
     }
-}
-
-bool Mp3Decoder::decodeMore(std::uint64_t frames) {
-    if (handle_ == nullptr || thread_.joinable()) return false;
-    const bool more = decodeSome(frames);
-    publish(written_);
-    if (!more) finish();
-    return more;
-}
-
-void Mp3Decoder::waitFor(std::uint64_t frames) const {
-    for (;;) {
-        const std::uint32_t seen = progress_.load(std::memory_order_acquire);
-        if (finished() || decodedFrames() >= frames) return;
-        progress_.wait(seen, std::memory_order_acquire);
-    }
+    return true;
 }
 
 void Mp3Decoder::close() {
-    stop_.store(true, std::memory_order_release);
-    if (thread_.joinable()) thread_.join();
     if (handle_ != nullptr) {
         mpg123_delete(asHandle(handle_));
         handle_ = nullptr;
     }
-    finished_.store(false, std::memory_order_release);
-    decoded_.store(0, std::memory_order_release);
-    total_.store(0, std::memory_order_release);
-    samples_.reset();
-    capacity_ = 0;
-    written_ = 0;
+    length_ = 0;
+    position_ = 0;
+    ended_ = false;
+    seeksExactly_ = false;
+    ignoreStreamLength_ = false;
     reader_ = Reader{};
 }

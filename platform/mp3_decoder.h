@@ -1,23 +1,23 @@
-// An MP3 track decoded from memory into 44.1 kHz stereo float, while it plays.
+// An MP3 track decoded from memory into 44.1 kHz stereo float, a piece at a time, from any
+// position in it.
 //
-// open() does what has to happen before the first frame: it checks that the bytes are MPEG
-// audio, learns the exact length (gapless, so exactly the encoded samples), reserves the whole
-// buffer and decodes the first frames, so that a stream that cannot be played is refused at
-// once. decodeInBackground() then fills the rest on a thread of its own. Progress is published
-// through an atomic frame count: everything below decodedFrames() is final and may be read
-// from any thread without a lock; nothing above it may be read.
+// open() does what has to happen before anything plays: it checks that the bytes are MPEG
+// audio and learns the exact length (gapless, so exactly the encoded samples), so that a stream
+// that cannot be played is refused at once. read() then decodes onward from the position, and
+// seek() moves the position. Wherever the decoder was moved, every sample comes out bit for bit
+// as a decode from the start gives it: libmpg123's own frame index and sample-accurate seek are
+// used where they resume exactly (44.1 kHz stereo: nothing resampled, no channel doubled, and
+// enough frames re-read for the bit reservoir); any other stream is decoded through instead.
+// Not thread-safe: one thread at a time decodes.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <thread>
 
 class Mp3Decoder {
 public:
     static constexpr int kRate = 44100;
-    // Longer tracks are refused rather than given a buffer of gigabytes.
+    // Longer tracks are refused: their frame numbers must stay far inside 32 bits.
     static constexpr std::uint64_t kMaxFrames = std::uint64_t(30) * 60 * kRate;
 
     Mp3Decoder() = default;
@@ -28,25 +28,22 @@ public:
     // The bytes are read in place and must stay valid until close(). False, with the reason in
     // error(), when they are not an MP3 this can decode; the decoder is then closed.
     bool open(const unsigned char* bytes, std::size_t size);
-    // Decodes the rest on a background thread (or right here, should no thread start).
-    void decodeInBackground();
-    // Decodes up to `frames` more right here, for a caller without threads that decodes a
-    // little at a time (the browser page); not to be mixed with decodeInBackground. False once
-    // the stream has ended (then finished() holds).
-    bool decodeMore(std::uint64_t frames);
-    // Stops and joins the background decoding and frees the samples. Safe to repeat.
+    // Frees the decoder. Safe to repeat.
     void close();
 
-    bool isOpen() const { return samples_ != nullptr; }
-    // The track's length in frames. It only changes if the stream ends before its frames
-    // promised (a damaged file): then it shrinks once to what could be decoded.
-    std::uint64_t totalFrames() const { return total_.load(std::memory_order_acquire); }
-    std::uint64_t decodedFrames() const { return decoded_.load(std::memory_order_acquire); }
-    bool finished() const { return finished_.load(std::memory_order_acquire); }
-    // Interleaved L/R; read only frames below decodedFrames().
-    const float* samples() const { return samples_.get(); }
-    // Blocks until decodedFrames() >= frames or decoding has finished.
-    void waitFor(std::uint64_t frames) const;
+    bool isOpen() const { return handle_ != nullptr; }
+    // The track's length in frames. It only changes if the stream ends before the frames it
+    // promised (a damaged file): then it shrinks once to what could be decoded, with a line on
+    // stderr.
+    std::uint64_t length() const { return length_; }
+    // The frame the next read() starts with.
+    std::uint64_t position() const { return position_; }
+    // Decodes up to `frames` frames from the position into `out` (interleaved L/R) and moves the
+    // position on. Returns how many; fewer only at the end of the track.
+    std::uint64_t read(float* out, std::uint64_t frames);
+    // Moves the position to `frame` (at most the length). False when the stream ends before it;
+    // the length has then shrunk to where it ended.
+    bool seek(std::uint64_t frame);
 
     const char* error() const { return error_; }
 
@@ -57,23 +54,21 @@ public:
     };
 
 private:
-    // Decodes up to `frames` more frames into the buffer; false once the stream is done.
-    bool decodeSome(std::uint64_t frames);
-    void decodeRest();
-    void finish();
-    void publish(std::uint64_t decoded);
+    // (Re)creates the libmpg123 handle over the bytes with the settings every decode uses.
+    // nullptr, or why it failed.
+    const char* openHandle();
+    void endsAt(std::uint64_t frame);
     bool fail(const char* reason);
 
     void* handle_ = nullptr;  // mpg123_handle
     Reader reader_;
-    std::unique_ptr<float[]> samples_;
-    std::uint64_t capacity_ = 0;
-    std::uint64_t written_ = 0;  // the decoding thread's own count
-    std::atomic<std::uint64_t> total_{0};
-    std::atomic<std::uint64_t> decoded_{0};
-    std::atomic<bool> finished_{false};
-    std::atomic<bool> stop_{false};
-    std::atomic<std::uint32_t> progress_{0};  // bumped on every publish, for waitFor
-    std::thread thread_;
+    bool ignoreStreamLength_ = false;
+    bool seeksExactly_ = false;
+    bool ended_ = false;
+    std::uint64_t length_ = 0;
+    std::uint64_t position_ = 0;
+    // Where a stream that cannot seek exactly is decoded through to a position.
+    static constexpr std::size_t kSkipFrames = 1152;
+    float skipped_[2 * kSkipFrames];
     char error_[160] = "";
 };

@@ -23,6 +23,7 @@
 #include <dlfcn.h>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <memory>
 #include <new>
 #include <string>
 #include <thread>
@@ -31,7 +32,11 @@
 #include "app/offscreen.h"
 #include "app/shell.h"
 #include "app/shell_state.h"
+#include "assets/embedded.h"
+#include "platform/audio.h"
+#include "platform/clock.h"
 #include "platform/debug_print.h"
+#include "platform/track_ring.h"
 #include "platform/window.h"
 #include "tests/support/demo_harness.h"
 #include "tests/support/gl_context.h"
@@ -212,6 +217,46 @@ TEST_P(NoAllocation, ThousandFramesFromTheStretchStart) {
 // Clouds and the background arriving, green clouds, the knot in mode 0, turning to mode 4, the
 // knot and the bolts, the bolts and the cluster, the last clouds over the wire cluster.
 INSTANTIATE_TEST_SUITE_P(Stretches, NoAllocation, testing::Values(20.0, 45.5, 62.0, 72.0, 105.0, 140.0, 159.0));
+
+// The music as the frame loop reads it. First the ring without a thread of its own, so that
+// its decoding (refill, and the seeks of a jump forward and one back) runs on this thread once a
+// frame, as on a platform without threads; then an offline output, whose thread decodes while
+// this one waits for it and analyses, as a capture reads the spectrum. Neither we nor libmpg123
+// may allocate.
+TEST(NoAllocationMusic, DecodingAndReadingFrameByFrame) {
+    const EmbeddedAsset* music = findEmbeddedAsset("music.mp3");
+    ASSERT_NE(music, nullptr);
+    TrackRing ring;
+    ASSERT_TRUE(ring.open(music->data, music->size)) << ring.error();
+    FixedStepClock clock(60);
+    std::unique_ptr<AudioOutput> output = createAudioOutput(AudioMode::Offline, clock);
+    ASSERT_EQ(output->init(kSampleRate), 1);
+    ASSERT_EQ(output->createStream(music->data, music->size), 1);
+    output->play();
+    float window[2 * 512];
+    float bins[kSpectrumBins];
+    Counts counts{};
+    {
+        CountOnThisThread count;
+        for (const std::uint64_t second : {0u, 100u, 30u}) {
+            for (std::uint64_t at = second * 44100 + 512; at < (second + 5) * 44100; at += 735) {
+                ring.follow(at);
+                ring.refill(44100);
+                ring.waitFor(at - 512, at);
+                ring.copy(1, at - 512, 512, window);
+            }
+        }
+        for (std::uint64_t frame = 3480; frame < 3480 + 600; ++frame) {
+            clock.setFrame(frame);
+            output->isActive();
+            output->spectrum(bins);
+        }
+        counts = count.take();
+    }
+    EXPECT_EQ(counts[0], 0u) << "operator new";
+    EXPECT_EQ(counts[1], 0u) << "malloc";
+    EXPECT_EQ(counts[2], 0u) << "by another library";
+}
 
 // The counter itself: a test that could not see an allocation would prove nothing.
 TEST(NoAllocationCounter, ChargesOurAllocationsToUsOnThisThreadOnly) {
