@@ -8,15 +8,14 @@
 #include <SDL.h>
 #include <dlfcn.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/clock.h"
 #include "platform/debug_print.h"
-#include "platform/fft_magnitudes.h"
 #include "platform/track_ring.h"
+#include "platform/track_spectrum.h"
 
 static_assert(Mp3Decoder::kRate == kSampleRate, "the decoder delivers the output's rate");
 
@@ -57,8 +56,6 @@ constexpr int kFrameReader = 1;   // the frame loop (spectrum)
 // At the start of play, and where the sound takes over from a catch-up, the ring holds this
 // much past the position before the device is given it.
 constexpr std::uint64_t kLeadFrames = 8192;
-// Without a decoding thread the frame loop refills the ring: up to a second a frame.
-constexpr std::uint64_t kFrameRefill = 44100;
 constexpr std::uint64_t kNotStarved = ~std::uint64_t(0);
 
 class PlatformAudioOutput final : public AudioOutput {
@@ -102,8 +99,7 @@ private:
     SDL_AudioDeviceID device_ = 0;
     bool hasStream_ = false;
     TrackRing ring_;
-    SpectrumAnalyser analyser_;
-    float window_[2 * kSpectrumSize] = {};  // the frames the spectrum analyses, interleaved L/R
+    TrackSpectrum spectrum_;
     std::atomic<bool> playing_{false};
     std::atomic<std::uint64_t> devicePosition_{0};  // frames handed to the device since play
     std::uint32_t playTicks_ = 0;
@@ -230,7 +226,7 @@ int PlatformAudioOutput::isActive() {
     // Playing silently, the clock is the position: the ring moves on with it every frame, as
     // it does with a device, so the spectrum finds its samples already decoded.
     if (device_ == 0 && !waitsForDecoder()) ring_.follow(at);
-    if (!ring_.decodesInBackground()) ring_.refill(kFrameRefill);
+    if (!ring_.decodesInBackground()) ring_.refill(TrackRing::kFrameRefill);
     const std::uint64_t starved = starvedAt_.load(std::memory_order_acquire);
     if (starved != kNotStarved && !starvationTold_) {
         starvationTold_ = true;
@@ -241,19 +237,15 @@ int PlatformAudioOutput::isActive() {
 }
 
 int PlatformAudioOutput::spectrum(float* out) {
-    if (!hasStream_ || !analyser_.ready()) return -1;
+    if (!hasStream_ || !spectrum_.ready()) return -1;
     const std::uint64_t at = position();
-    // The 512 frames before the position; those before the track's start are silence.
-    const std::uint64_t lead = at < kSpectrumSize ? kSpectrumSize - at : 0;
-    const std::uint64_t from = at + lead - kSpectrumSize;
     if (clockDriven()) ring_.follow(at);
     // Offline capture and a catch-up wait for the decoder, so that every frame sees the samples
     // of its own music time and a capture is the same on every run.
-    if (waitsForDecoder()) ring_.waitFor(from, at);
-    std::fill(window_, window_ + 2 * lead, 0.0f);
-    const std::uint64_t missing = ring_.copy(kFrameReader, from, kSpectrumSize - lead, window_ + 2 * lead);
-    if (missing > 0 && playing_.load(std::memory_order_acquire)) noteStarved(from);
-    analyser_.analyse(window_, kSpectrumSize, kSpectrumSize, out);
+    const std::uint64_t missing = spectrum_.analyse(ring_, kFrameReader, at, waitsForDecoder(), out);
+    if (missing > 0 && playing_.load(std::memory_order_acquire)) {
+        noteStarved(at > kSpectrumSize ? at - kSpectrumSize : 0);
+    }
     return 0;
 }
 

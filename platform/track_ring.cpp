@@ -205,7 +205,7 @@ std::uint64_t TrackRing::copy(int reader, std::uint64_t from, std::uint64_t coun
         for (std::uint64_t frame = first; frame < end;) {
             const std::uint64_t slot = frame % capacity_;
             const std::uint64_t n = std::min(end - frame, capacity_ - slot);
-            std::memcpy(out + 2 * (frame - from), samples_.get() + 2 * slot, n * 2 * sizeof(float));
+            std::memcpy(out + 2 * (frame - from), samples_.get() + 2 * slot, std::size_t(n) * 2 * sizeof(float));
             frame += n;
         }
         reading.store(kNotReading, std::memory_order_release);

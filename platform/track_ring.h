@@ -28,6 +28,8 @@ public:
     // Kept behind the read position: the spectrum's 512 frames, and room for a reader that lags.
     static constexpr std::uint64_t kKeepFrames = 8192;
     static constexpr int kReaders = 2;
+    // What a platform without threads refills once a frame, at most: a second.
+    static constexpr std::uint64_t kFrameRefill = Mp3Decoder::kRate;
 
     TrackRing() = default;
     ~TrackRing() { close(); }

@@ -2,11 +2,10 @@
 // audio context, steady_clock.cpp), so the spectrum, the end of the show and the picture all
 // read one time. In Device mode the decoded track is handed to Web Audio a little ahead of that
 // position, in buffers scheduled back to back at exact sample times of the context, so what is
-// heard is the sample the clock names. There is no thread to decode on: the decoder is asked
-// for the next frames on every frame of the show (isActive), and for whatever a spectrum needs.
-//
-// Where the track is decoded into a ring rather than whole, the ring is refilled in decodeAhead
-// and read in schedule and spectrum; nothing else here touches the samples.
+// heard is the sample the clock names. The track is read through the desktop's ring and
+// spectrum, a few seconds of it decoded at a time. There is no thread to decode on: the ring is
+// refilled on every frame of the show (isActive), and a read that finds its frames not decoded
+// yet decodes them there and then.
 #include <emscripten.h>
 
 #include <algorithm>
@@ -15,8 +14,8 @@
 
 #include "platform/audio.h"
 #include "platform/clock.h"
-#include "platform/fft_magnitudes.h"
-#include "platform/mp3_decoder.h"
+#include "platform/track_ring.h"
+#include "platform/track_spectrum.h"
 #include "platform/web/music_clock.h"
 
 static_assert(Mp3Decoder::kRate == kSampleRate, "the decoder delivers the output's rate");
@@ -57,11 +56,12 @@ EM_JS(void, audioStopAll, (), {
     Module.audioSources = [];
 });
 
-constexpr std::uint64_t kDecodeStep = 44100 / 4;  // frames decoded per call while catching up
-constexpr std::uint64_t kDecodeLead = 44100 * 4;  // kept decoded ahead of the play position
-constexpr std::uint64_t kScheduleLead = 44100 * 2;  // handed to Web Audio ahead of it: the page may stall
+// Handed to Web Audio ahead of the play position, as the page may stall.
+constexpr std::uint64_t kScheduleLead = 44100 * 2;
 constexpr std::uint64_t kBufferFrames = 44100 / 10;
 constexpr double kStartMarginMs = 30.0;  // what scheduling needs before the context reaches a time
+constexpr int kReader = 0;  // the page's one thread is the ring's one reader
+static_assert(kScheduleLead <= TrackRing::kFrames - TrackRing::kKeepFrames, "the ring holds what is scheduled");
 
 class WebAudioOutput final : public AudioOutput {
 public:
@@ -88,9 +88,8 @@ public:
     int createStream(const unsigned char* bytes, std::size_t size) override {
         stopSound();
         playing_ = false;
-        decoder_.close();
-        if (!decoder_.open(bytes, size)) {
-            std::fprintf(stderr, "veldrin: cannot play the music track: %s\n", decoder_.error());
+        if (!ring_.open(bytes, size)) {
+            std::fprintf(stderr, "veldrin: cannot play the music track: %s\n", ring_.error());
             hasStream_ = false;
             return 0;
         }
@@ -110,17 +109,18 @@ public:
     int isActive() override {
         if (!hasStream_ || !playing_) return 0;
         const std::uint64_t at = position();
-        decodeAhead(at + kDecodeLead);
+        ring_.follow(at);
+        ring_.refill(TrackRing::kFrameRefill);
         if (mode_ == AudioMode::Device && !followClock_) schedule(at);
-        return at < decoder_.totalFrames() ? 1 : 0;
+        return at < ring_.totalFrames() ? 1 : 0;
     }
 
     int spectrum(float* out) override {
-        if (!hasStream_ || !analyser_.ready()) return -1;
+        if (!hasStream_ || !spectrum_.ready()) return -1;
         const std::uint64_t at = position();
-        // Every mode waits for the decoder here: there is nobody else to decode meanwhile.
-        decodeAhead(std::min(at, decoder_.totalFrames()));
-        analyser_.analyse(decoder_.samples(), decoder_.decodedFrames(), at, out);
+        ring_.follow(at);
+        // Every mode waits for the decoder here: waiting is decoding, as nobody else decodes.
+        spectrum_.analyse(ring_, kReader, at, true, out);
         return 0;
     }
 
@@ -128,7 +128,7 @@ public:
         stopSound();
         playing_ = false;
         hasStream_ = false;
-        decoder_.close();
+        ring_.close();
         initialised_ = false;
         mode_ = requested_;
     }
@@ -146,12 +146,6 @@ private:
         return std::uint64_t(elapsedMs) * 441 / 10;
     }
 
-    void decodeAhead(std::uint64_t frames) {
-        while (!decoder_.finished() && decoder_.decodedFrames() < frames) {
-            if (!decoder_.decodeMore(kDecodeStep)) break;
-        }
-    }
-
     // Hands Web Audio the frames from where it stopped (or from the play position, when
     // nothing is scheduled) to kScheduleLead past the position, each at the context time at
     // which the music clock will name it.
@@ -164,16 +158,16 @@ private:
             scheduledTo_ = at;
             scheduling_ = true;
         }
-        const std::uint64_t total = std::min(decoder_.decodedFrames(), decoder_.totalFrames());
-        const std::uint64_t until = std::min(total, at + kScheduleLead);
+        const std::uint64_t until = std::min(ring_.totalFrames(), at + kScheduleLead);
         // What the context can no longer play in time is skipped, not played late.
         const double earliest = audioContextNowMs() + kStartMarginMs;
         const double late = earliest - contextMsAtFrameZero_;
         if (late > 0.0) scheduledTo_ = std::max(scheduledTo_, std::uint64_t(late * 44.1) + 1);
         while (scheduledTo_ < until) {
             const std::uint64_t frames = std::min(kBufferFrames, until - scheduledTo_);
-            audioSchedule(decoder_.samples() + 2 * scheduledTo_, int(frames),
-                          contextMsAtFrameZero_ + double(scheduledTo_) / 44.1);
+            ring_.waitFor(scheduledTo_, scheduledTo_ + frames);
+            ring_.copy(kReader, scheduledTo_, frames, buffer_);
+            audioSchedule(buffer_, int(frames), contextMsAtFrameZero_ + double(scheduledTo_) / 44.1);
             scheduledTo_ += frames;
         }
     }
@@ -191,8 +185,9 @@ private:
     bool playing_ = false;
     bool followClock_ = false;
     std::uint32_t playTicks_ = 0;
-    Mp3Decoder decoder_;
-    SpectrumAnalyser analyser_;
+    TrackRing ring_;
+    TrackSpectrum spectrum_;
+    float buffer_[2 * kBufferFrames] = {};  // what audioSchedule hands over, interleaved L/R
     bool scheduling_ = false;
     double contextMsAtFrameZero_ = 0.0;  // context time at which frame 0 would be heard
     std::uint64_t scheduledTo_ = 0;
