@@ -15,6 +15,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "assets/embedded.h"
@@ -251,7 +252,8 @@ TEST(DeviceAudio, PlaysTheTrackSampleForSampleOrSilence) {
         const char* delayMs;
     } cases[] = {{fixture().data(), fixture().size(), "1"}, {music->data, music->size, "0"}};
     for (const auto& c : cases) {
-        const std::string path = testing::TempDir() + "veldrin_device_out.raw";
+        // Per process: another run of the suite on the same machine must not share the file.
+        const std::string path = testing::TempDir() + "veldrin_device_out." + std::to_string(getpid()) + ".raw";
         std::remove(path.c_str());
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
