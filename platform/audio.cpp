@@ -14,8 +14,8 @@
 
 #include "platform/clock.h"
 #include "platform/debug_print.h"
+#include "platform/track_magnitudes.h"
 #include "platform/track_ring.h"
-#include "platform/track_spectrum.h"
 
 static_assert(Mp3Decoder::kRate == kSampleRate, "the decoder delivers the output's rate");
 

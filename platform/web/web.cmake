@@ -65,8 +65,8 @@ add_library(veldrin_platform STATIC
     platform/fft_magnitudes.cpp
     platform/mp3_decoder.cpp
     platform/png_texture.cpp
+    platform/track_magnitudes.cpp
     platform/track_ring.cpp
-    platform/track_spectrum.cpp
     platform/web/frame_loop.cpp
     platform/web/gl1.cpp
     platform/web/page.cpp

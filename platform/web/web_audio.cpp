@@ -14,8 +14,8 @@
 
 #include "platform/audio.h"
 #include "platform/clock.h"
+#include "platform/track_magnitudes.h"
 #include "platform/track_ring.h"
-#include "platform/track_spectrum.h"
 #include "platform/web/music_clock.h"
 
 static_assert(Mp3Decoder::kRate == kSampleRate, "the decoder delivers the output's rate");

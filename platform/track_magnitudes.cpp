@@ -1,5 +1,5 @@
 // The spectrum over the ring's frames.
-#include "platform/track_spectrum.h"
+#include "platform/track_magnitudes.h"
 
 #include <algorithm>
 
