@@ -121,7 +121,8 @@ TEST(ReferenceFrames, MomentsOfTheShowLookAsCommitted) {
             for (std::size_t x = 0; x < w * 3; ++x) sheet[to + x] = shots[i][y * 2 * row + x / 3 * 6 + x % 3];
         }
     }
-    ASSERT_TRUE(writePng(std::string(VELDRIN_SOURCE_DIR) + "/docs/images/contact-sheet.png", int(w) * 3, int(h) * 3, sheet));
+    const std::string sheetPath = std::string(VELDRIN_SOURCE_DIR) + "/docs/images/contact-sheet.png";
+    ASSERT_TRUE(writePng(sheetPath, int(w) * 3, int(h) * 3, sheet));
 }
 
 }  // namespace

@@ -20,7 +20,8 @@ namespace {
 bool catchesSignal(pid_t pid, int signal) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);) {
-        if (line.rfind("SigCgt:", 0) == 0) return (std::strtoull(line.c_str() + 7, nullptr, 16) >> (signal - 1) & 1u) != 0;
+        if (line.rfind("SigCgt:", 0) != 0) continue;
+        return (std::strtoull(line.c_str() + 7, nullptr, 16) >> (signal - 1) & 1u) != 0;
     }
     return false;
 }

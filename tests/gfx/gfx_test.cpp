@@ -54,8 +54,8 @@ TEST(QuadCorners, EveryAnchorModeUnknownOnesCollapseAndOffsetsWait) {
         q.setOffset(Vec3(10, 0, 0));  // waits for updateCorners
         for (int k = 0; k < 4; ++k) {
             const bool known = mode >= 0 && mode < 5;
-            expectVec(q.corners[k], 1 + (known ? expected[mode][2 * k] : 1), 1 + (known ? expected[mode][2 * k + 1] : 1),
-                      1);
+            const float a = known ? expected[mode][2 * k] : 1, b = known ? expected[mode][2 * k + 1] : 1;
+            expectVec(q.corners[k], 1 + a, 1 + b, 1);
         }
     }
 }

@@ -28,7 +28,8 @@ Bytes bytesOf(const fs::path& path) {
 std::vector<fs::path> filesUnder(const std::string& folder, const std::string& kind) {
     std::vector<fs::path> files;
     std::error_code missing;
-    for (const auto& entry : fs::recursive_directory_iterator(fs::path(VELDRIN_SOURCE_DIR) / "fuzz" / folder / kind, missing)) {
+    const fs::path root = fs::path(VELDRIN_SOURCE_DIR) / "fuzz" / folder / kind;
+    for (const auto& entry : fs::recursive_directory_iterator(root, missing)) {
         if (entry.is_regular_file()) files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());

@@ -111,4 +111,28 @@ TEST(CloudParticle, LivesNFramesThenReplaysAndRollsByTheFrameStep) {
     }
 }
 
+// While the treble sounds, each corner of an outer box rides its own small orbit, a point and a
+// half of it per hundredth of a second, and starts over at its end (its first point is its last).
+TEST(KnotCorners, FollowTheirOrbitsOnlyWhileTheTrebleSounds) {
+    DemoHarness h(60);
+    h.init();
+    for (const float treble : {0.0f, 0.5f}) {
+        h.setSpectrum(0.0f, {{128, treble}});
+        h.skipTo(60.0);
+        h.step();
+        EXPECT_EQ(demo.knot.outer[0].orbitPhase[3] > 0.0f, treble > 0.0f) << treble;
+    }
+    TrackBox& box = demo.knot.outer[0];
+    const KnotPath& orbit = box.orbits[3];
+    demo.dt = 0.5f;
+    box.orbitPhase[3] = 2.9f;
+    box.followOrbits();
+    expectVec(box.mesh.vertices[3], Vec3::add(orbit.points[2], box.restVertices[3]));
+    EXPECT_FLOAT_EQ(box.orbitPhase[3], 3.65f);
+    box.orbitPhase[3] = float(orbit.points.size());
+    box.followOrbits();
+    expectVec(box.mesh.vertices[3], Vec3::add(orbit.points[0], box.restVertices[3]));
+    EXPECT_EQ(box.orbitPhase[3], 0.0f);
+}
+
 }  // namespace
