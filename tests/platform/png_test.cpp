@@ -120,38 +120,6 @@ GLint level0(GLenum what) {
 
 using PngTexture = GlTest;
 
-TEST_F(PngTexture, ImagesBecomeClampedNearestTexturesLeftBoundAndFailuresNameZero) {
-    for (int channels : {3, 4}) {
-        const Bytes png = encoded(300, 80, channels, pattern(300, 80, channels), {.gamma = 0.45});
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-        const unsigned int name = loadPngTexture(png.data(), png.size());
-        ASSERT_NE(name, 0u);
-        GLint bound = 0, alignment = 0, wrap = 0, filter = 0;
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-        glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &filter);
-        EXPECT_EQ(bound, GLint(name));
-        EXPECT_EQ(alignment, 4);
-        EXPECT_EQ(wrap, GL_CLAMP);
-        EXPECT_EQ(filter, GL_NEAREST);
-        EXPECT_EQ(level0(GL_TEXTURE_INTERNAL_FORMAT), channels == 4 ? GL_RGBA : GL_RGB);
-        // The texels are the decoded, scaled image, rows in order.
-        PngImage decoded;
-        ASSERT_TRUE(decodePngForTexture(png.data(), png.size(), screenGamma(), 4096, decoded));
-        ASSERT_EQ(level0(GL_TEXTURE_WIDTH) * level0(GL_TEXTURE_HEIGHT), 512 * 128);
-        Bytes texels(decoded.pixels.size());
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glGetTexImage(GL_TEXTURE_2D, 0, channels == 4 ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-        EXPECT_EQ(texels, decoded.pixels);
-        // A cut image names no texture and leaves the binding alone.
-        EXPECT_EQ(loadPngTexture(png.data(), png.size() / 2), 0u);
-        EXPECT_EQ(loadPngTexture(nullptr, png.size()), 0u);
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-        EXPECT_EQ(bound, GLint(name));
-    }
-}
-
 // A texture's size, internal format and texels, all in one list.
 std::vector<GLint> textureOf(unsigned int id) {
     glBindTexture(GL_TEXTURE_2D, id);

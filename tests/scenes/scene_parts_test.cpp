@@ -10,6 +10,7 @@
 #include "gfx/sine_table.h"
 #include "platform/gl.h"
 #include "scenes/cloud/cloud_particle.h"
+#include "scenes/knot/knot_path.h"
 #include "scenes/knot/track_box.h"
 #include "scenes/laser/laser_emitter.h"
 #include "tests/support/demo_harness.h"
@@ -133,6 +134,46 @@ TEST(KnotCorners, FollowTheirOrbitsOnlyWhileTheTrebleSounds) {
     box.followOrbits();
     expectVec(box.mesh.vertices[3], Vec3::add(orbit.points[0], box.restVertices[3]));
     EXPECT_EQ(box.orbitPhase[3], 0.0f);
+}
+
+// After 75 s an inner box's edge swings by a fifth either way with the sine of its own angle;
+// now and then (a draw of 0 in 200) it bursts to almost one and a half times and shrinks back.
+TEST(KnotBoxes, PulseSwingsAFifthEitherWayAndBurstsToOneAndAHalf) {
+    buildSineTable();
+    demo.dt = 90.0f;  // a quarter turn a frame
+    for (std::uint32_t seed = 1;; ++seed) {
+        TrackBox box;
+        box.mesh.init({0, 0, 0}, {0.5f, 0.5f, 0.5f});
+        lcgState = seed;
+        float edges[3];
+        for (float& edge : edges) box.pulse(), edge = box.mesh.vertices[5].x;
+        if (box.burst != 0) continue;  // a seed whose first three draws start no burst
+        EXPECT_NEAR(edges[0], 0.6f, 1e-6f);
+        EXPECT_NEAR(edges[1], 0.5f, 1e-6f);
+        EXPECT_NEAR(edges[2], 0.4f, 1e-6f);
+        while (box.burst == 0) box.pulse();
+        EXPECT_NEAR(box.mesh.vertices[5].x, 0.745f, 1e-6f);
+        break;
+    }
+}
+
+// The curves the boxes and the bolts travel: where each begins and where it is a quarter of the
+// way round (t = pi / 2), from their closed forms; every curve ends where it began.
+TEST(KnotPath, CurvesPassTheirClosedFormsAndClose) {
+    const struct {
+        int type;
+        Vec3 start, quarter;  // per unit of scale
+    } curves[] = {{0, {2.2f, 0.0f, 0.0f}, {0.0f, 0.4f * std::sqrt(0.5f), -0.4f}},
+                  {1, {2.0f - 4.0f / 3.0f, 0.0f, 0.0f}, {0.0f, 0.0f, -2.0f / 3.0f}},
+                  {3, {22.0f, 0.0f, 0.0f}, {0.0f, 4.0f * std::sqrt(0.5f), -4.0f}}};
+    for (const auto& c : curves) {
+        KnotPath path;
+        path.init(10.0f, 800, c.type);
+        ASSERT_EQ(path.points.size(), 801u);
+        expectVec(path.points[0], Vec3::scale(c.start, 10.0f), 1e-4f);
+        expectVec(path.points[200], Vec3::scale(c.quarter, 10.0f), 1e-4f);
+        expectVec(path.points[800], path.points[0], 1e-3f);
+    }
 }
 
 }  // namespace

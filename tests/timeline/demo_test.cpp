@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/debug_print.h"
 #include "tests/support/demo_harness.h"
 #include "timeline/demo.h"
 
@@ -104,28 +103,6 @@ TEST(SequencerClock, MusicTimeCountsFromPlayAcrossTheTickCounterWrap) {
     }
     // 30 frames at 60 fps: frame 30 reads 500 ms, play started at frame 1 (16 ms).
     EXPECT_FLOAT_EQ(demo.musicTime, 0.484f);
-}
-
-TEST(SequencerClock, FailedStreamEndsOnTheFirstFrame) {
-    DemoHarness harness;
-    harness.audio.streamOk = false;
-    harness.init();
-    EXPECT_EQ(harness.step(), 0);
-    EXPECT_EQ(harness.audio.plays, 0) << "nothing to play without a stream";
-}
-
-TEST(DebugChannel, PrintsTheMusicTimeOfEveryFrameOnlyWhenAsked) {
-    DemoHarness harness(1000);
-    harness.init();
-    harness.step();
-    for (bool asked : {false, true}) {
-        debugOutput = asked;
-        harness.clock.setFrame(12345 + demo.music.playStart - 1);
-        testing::internal::CaptureStderr();
-        harness.step();
-        debugOutput = false;
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), asked ? "012.3450\n" : "");
-    }
 }
 
 }  // namespace
