@@ -22,11 +22,6 @@ TEST(Options, FrameRatesAsIntegersDecimalsAndFractions) {
         FrameRate rate;
         EXPECT_FALSE(parseFrameRate(bad, rate)) << "'" << bad << "'";
     }
-    Options defaults;
-    const char* argv[] = {"veldrin", "--windowed"};
-    std::string error;
-    ASSERT_EQ(parseOptions(2, argv, defaults, error), ParseResult::Run);
-    EXPECT_EQ(defaults.fps.value(), 60.0);
 }
 
 }  // namespace

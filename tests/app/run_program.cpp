@@ -71,7 +71,6 @@ ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<st
         }
         if (!signalled && armed && since(armedAt) >= control.afterSeconds) signalled = kill(child, control.signal) == 0;
         if (since(start) > control.deadlineSeconds) {
-            run.timedOut = true;
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
             break;

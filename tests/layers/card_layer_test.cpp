@@ -81,11 +81,4 @@ TEST_F(CardTimeline, FadeStepsOncePerFrameAndItsPhasesTurnOnTheExactFrame) {
     EXPECT_NEAR(card(1).colour.a, 2 * at60, 2 * card(1).fadeStep);
 }
 
-TEST_F(CardTimeline, WindowWithoutAFrameSkipsItsSwitch) {
-    // 1.5 s a frame: 22.5 then 24.0 (a bound) leaves 23..24 without a frame, so the first two
-    // cards are never hidden; 30.0 and 45.0 are bounds too, so cards 1 and 2 never show.
-    runUntil(60.0, 1 / 1.5);
-    EXPECT_EQ(visibleCards(), (std::set<int>{0, 13}));
-}
-
 }  // namespace

@@ -39,17 +39,13 @@ struct Look {
 // Entries 3 and 128 are the knot's bass and treble, 33 the bolts' band, 4 the shells' band.
 const Look kLooks[] = {
     {"WhitePuffs", 22.0, kCloud, {}, grey, 10000, INT_MAX},
-    {"NoGreenOutsideTheGreenStretch", 22.0, kCloud, {}, greenish, 0, 0},
     {"GreenPuffsInTheGreenStretch", 60.0, kCloud, {}, greenish, 8000, INT_MAX},
-    {"NoBoxesBeforeTheKnotWindow", 58.0, kKnot, {{3, 0.5f}, {128, 0.5f}}, reddish, 0, 10},
     {"RedBoxesWhileTheBassIsLoud", 62.0, kKnot, {{3, 0.5f}, {128, 0.5f}}, reddish, 2000, INT_MAX},
     {"YellowCornersWhileTheTrebleSounds", 62.0, kKnot, {{3, 0.5f}, {128, 0.5f}}, yellowish, 200, INT_MAX},
     {"GreyBoxesAtABassOfExactly0.1f", 62.0, kKnot, {{3, 0.1f}, {128, 0.001f}}, reddish, 0, 10},
     {"NoCornersAtATrebleOfExactly0.001f", 62.0, kKnot, {{3, 0.1f}, {128, 0.001f}}, yellowish, 0, 10},
-    {"NoBoxesAfterTheKnotWindow", 116.5, kKnot, {{3, 0.5f}, {128, 0.5f}}, reddish, 0, 10},
     {"OrangeBolts", 120.0, kLaser, {{33, 0.5f}}, orangeish, 400, INT_MAX},
     {"BoltsReachInFromTheLeft", 120.0, kLaser, {{33, 0.5f}}, orangeish, 0, 20, 0.6},
-    {"NoBoltsAfterTheirWindow", 152.0, kLaser, {{33, 0.5f}}, orangeish, 0, 20},
     {"PaleGreenSolids", 145.0, kDodeca, {}, greenish, 20000, INT_MAX},
     {"WhiteShellsWhileTheBandIsQuiet", 145.0, kDodeca, {}, reddish, 0, 0},
     {"RedShellsWhileTheBandIsLoud", 145.0, kDodeca, {{4, 0.7f}}, reddish, 1000, INT_MAX},
@@ -66,7 +62,7 @@ TEST_P(SceneFrame, ShowsTheScenesColours) {
     const Look& look = GetParam();
     DemoHarness harness(60);
     harness.init();
-    harness.scenesOnly = true;
+    harness.hidden = {&demo.background.active, &demo.cards.active};
     for (auto [flag, active] : {std::pair{kKnot, &demo.knot.active}, {kLaser, &demo.laser.active},
                                 {kCloud, &demo.cloud.active}, {kDodeca, &demo.dodeca.active}}) {
         if ((look.shown & flag) == 0) harness.hidden.push_back(active);

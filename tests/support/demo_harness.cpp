@@ -32,10 +32,6 @@ int DemoHarness::step(bool draw) {
         glEnable(GL_DEPTH_TEST);
     }
     const int going = demo.update();
-    if (scenesOnly) {
-        demo.background.active = 0;
-        demo.cards.active = 0;
-    }
     for (int* active : hidden) *active = 0;
     if (going != 0 && draw) {
         demo.render();

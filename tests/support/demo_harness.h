@@ -38,10 +38,7 @@ public:
 
     FixedStepClock clock;
     FakeAudioOutput audio;
-    // Draw the scenes alone: the background picture and the cards are switched off after each
-    // update, so a test can look for a scene's colours on black.
-    bool scenesOnly = false;
-    // More layers to switch off the same way (their active flags), to see one scene alone.
+    // Layers switched off after each update (their active flags), to see one scene alone on black.
     std::vector<int*> hidden;
 
 private:

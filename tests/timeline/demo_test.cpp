@@ -38,15 +38,6 @@ protected:
     DemoHarness harness{1000};
 };
 
-TEST_F(Sequencer, FirstFramePlaysTheMusicAtTimeZeroWithNothingActive) {
-    EXPECT_EQ(harness.audio.plays, 1);
-    EXPECT_EQ(demo.musicTime, 0.0f);
-    EXPECT_EQ(state(), "000000--") << "the cards need t > 0";
-    harness.step();
-    EXPECT_EQ(harness.audio.plays, 1) << "playback is requested once";
-    EXPECT_EQ(demo.cards.active, 1);
-}
-
 TEST_F(Sequencer, ScenesAndSubModesFollowTheirWindowsWithExclusiveBounds) {
     const struct {
         std::uint32_t ms;
@@ -63,20 +54,6 @@ TEST_F(Sequencer, ScenesAndSubModesFollowTheirWindowsWithExclusiveBounds) {
     for (const auto& row : rows) {
         at(row.ms);
         EXPECT_EQ(state(), row.state) << "at " << row.ms << " ms";
-    }
-}
-
-TEST_F(Sequencer, KnotSceneSwitchesToPulseModeAndRestoresOnlyOnceInsideItsWindow) {
-    at(120000);  // long after 75 s but outside the knot window: nothing is restored
-    EXPECT_EQ(restorePending, 1);
-    const struct {
-        std::uint32_t ms;
-        int mode, pending;
-    } rows[] = {{70000, 0, 1}, {75000, 0, 1}, {75001, 4, 0}, {70000, 0, 0}};  // back again: the flag stays off
-    for (const auto& row : rows) {
-        at(row.ms);
-        EXPECT_EQ(demo.knot.mode, row.mode) << "at " << row.ms << " ms";
-        EXPECT_EQ(restorePending, row.pending) << "at " << row.ms << " ms";
     }
 }
 
