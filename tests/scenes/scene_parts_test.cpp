@@ -1,20 +1,15 @@
 // What a frame of the show is too coarse to pin: a laser ray's colour ramp and taper, where the
-// rays of a bolt branch, a cloud sprite's life and roll, the knot's corner orbits, thresholds
-// and pulse.
+// rays of a bolt branch, a cloud sprite's roll, the knot boxes' pulse and the curves' shapes.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <vector>
 
 #include "gfx/random.h"
 #include "gfx/sine_table.h"
-#include "platform/gl.h"
 #include "scenes/cloud/cloud_particle.h"
 #include "scenes/knot/knot_path.h"
 #include "scenes/knot/track_box.h"
 #include "scenes/laser/laser_emitter.h"
-#include "tests/support/demo_harness.h"
-#include "tests/support/gl_context.h"
 #include "timeline/demo.h"
 
 namespace {
