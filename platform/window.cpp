@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include <SDL.h>
 #include <unistd.h>
@@ -68,7 +70,9 @@ void provideRuntimeDir() {
 void releaseRuntimeDir() {
     if (runtimeDir[0] == '\0') return;
     unsetenv("XDG_RUNTIME_DIR");
-    rmdir(runtimeDir);
+    // Whatever others put in it goes too (the sound server's client leaves a folder there).
+    std::error_code ignored;
+    std::filesystem::remove_all(runtimeDir, ignored);
     runtimeDir[0] = '\0';
 }
 

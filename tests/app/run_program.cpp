@@ -2,11 +2,11 @@
 #include "tests/app/run_program.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -19,11 +19,9 @@ namespace {
 // Whether the process has a handler of its own for the signal (its SigCgt mask).
 bool catchesSignal(pid_t pid, int signal) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
+    for (std::string line; std::getline(status, line);) {
         if (line.rfind("SigCgt:", 0) != 0) continue;
-        const unsigned long long mask = std::strtoull(line.c_str() + 7, nullptr, 16);
-        return (mask >> (signal - 1) & 1u) != 0;
+        return (std::strtoull(line.c_str() + 7, nullptr, 16) >> (signal - 1) & 1u) != 0;
     }
     return false;
 }
@@ -32,20 +30,18 @@ bool catchesSignal(pid_t pid, int signal) {
 
 ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
                       const RunControl& control) {
-    char errorsPath[] = "/tmp/veldrin-test-stderr-XXXXXX";
-    char outputPath[] = "/tmp/veldrin-test-stdout-XXXXXX";
-    const int errorsFd = mkstemp(errorsPath);
-    const int outputFd = mkstemp(outputPath);
+    TempFolder files;
+    const std::string errorsPath = files.path() + "/stderr", outputPath = files.path() + "/stdout";
     // The write end closes when exec succeeds: reading it to the end waits for the program
     // itself to be running, so the signal's delay does not include the fork.
     int execPipe[2];
     ProgramRun run;
-    if (errorsFd < 0 || outputFd < 0 || pipe2(execPipe, O_CLOEXEC) != 0) return run;
+    if (files.path().empty() || pipe2(execPipe, O_CLOEXEC) != 0) return run;
     const pid_t child = fork();
     if (child == 0) {
         close(execPipe[0]);
-        dup2(errorsFd, 2);
-        dup2(outputFd, 1);
+        dup2(open(errorsPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+        dup2(open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
         for (const std::string& entry : extraEnv) {
             if (entry.find('=') == std::string::npos) unsetenv(entry.c_str());
             else putenv(const_cast<char*>(entry.c_str()));
@@ -68,18 +64,13 @@ ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<st
     Clock::time_point armedAt = start;
     bool signalled = control.signal == 0;
     int status = 0;
-    for (;;) {
+    while (waitpid(child, &status, WNOHANG) != child) {
         if (!signalled && !armed && catchesSignal(child, control.signal)) {
             armed = true;
             armedAt = Clock::now();
         }
-        if (!signalled && armed && since(armedAt) >= control.afterSeconds) {
-            kill(child, control.signal);
-            signalled = true;
-        }
-        if (waitpid(child, &status, WNOHANG) == child) break;
+        if (!signalled && armed && since(armedAt) >= control.afterSeconds) signalled = kill(child, control.signal) == 0;
         if (since(start) > control.deadlineSeconds) {
-            run.timedOut = true;
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
             break;
@@ -87,12 +78,8 @@ ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<st
         usleep(armed ? 2000 : 500);
     }
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    close(errorsFd);
-    close(outputFd);
     run.errors = readFile(errorsPath);
     run.output = readFile(outputPath);
-    std::remove(errorsPath);
-    std::remove(outputPath);
     return run;
 }
 

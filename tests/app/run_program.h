@@ -5,10 +5,9 @@
 #include <vector>
 
 struct ProgramRun {
-    int status = -1;        // exit status; 128 + signal when it died by one
+    int status = -1;        // exit status; 128 + signal when it died by one (SIGKILL at the deadline)
     std::string errors;     // what it wrote on stderr
     std::string output;     // what it wrote on stdout
-    bool timedOut = false;  // it was still running at the deadline and was killed
 };
 
 // How a run is ended from outside: signal (0 for none) sent afterSeconds after the start (0 sends

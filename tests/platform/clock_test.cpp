@@ -1,4 +1,5 @@
-// The millisecond clocks: fixed-step frame times and the 32-bit wrap.
+// The fixed-step clock: frame times are floored milliseconds at any rate, and differences
+// survive the 32-bit wrap. (The steady clock is timed in the live-run test of the program.)
 #include "platform/clock.h"
 
 #include <gtest/gtest.h>
@@ -17,9 +18,8 @@ TEST(FixedStepClock, FrameTimesAreFlooredMillisecondsAndDifferencesSurviveTheWra
         std::uint32_t rate, per;
         std::uint64_t frame;
         std::uint32_t ms;
-    } cases[] = {{60, 1, 1, 16},        {60, 1, 2, 33},          {60, 1, 59, 983},       {60, 1, 11220, 187000},
-                 {50, 1, 9350, 187000}, {30, 1, 2, 66},          {60000, 1001, 3, 50},   {60000, 1001, 1000, 16683},
-                 {60000, 1001, 60000, 1001000},
+    } cases[] = {{60, 1, 1, 16},        {60, 1, 2, 33},          {60, 1, 11220, 187000}, {30, 1, 2, 66},
+                 {60000, 1001, 3, 50},  {60000, 1001, 60000, 1001000},
                  // A billion NTSC frames: 16,683,333,333 ms, taken mod 2^32.
                  {60000, 1001, 1000000000u, std::uint32_t(16683333333ull % 4294967296ull)}};
     for (const auto& c : cases) {
@@ -28,22 +28,12 @@ TEST(FixedStepClock, FrameTimesAreFlooredMillisecondsAndDifferencesSurviveTheWra
     }
     const std::uint32_t base = 0xFFFFFFFFu - 20;  // wraps within the second frame
     FixedStepClock clock(60, 1, base);
-    EXPECT_EQ(ticksAt(clock, 0), base);
-    EXPECT_LT(ticksAt(clock, 2), base);  // the counter itself has wrapped ...
     FixedStepClock plain(60);
-    for (std::uint64_t frame : {1u, 2u, 60u, 11220u}) {
+    EXPECT_LT(ticksAt(clock, 2), base);  // the counter itself has wrapped ...
+    for (std::uint64_t frame : {1u, 2u, 11220u}) {
         // ... yet every unsigned difference is the frame's time from the start.
         EXPECT_EQ(std::uint32_t(ticksAt(clock, frame) - base), ticksAt(plain, frame)) << frame;
     }
-}
-
-TEST(SteadyClock, CountsMillisecondsFromItsBaseAcrossTheWrap) {
-    const std::uint32_t base = 0xFFFFFFFFu - 1;
-    SteadyClock clock(base);
-    const std::uint32_t first = clock.ticks();
-    EXPECT_LT(std::uint32_t(first - base), 1000u);
-    sleepUntilNs(steadyNowNs() + 20000000);
-    EXPECT_GE(std::uint32_t(clock.ticks() - first), 20u);
 }
 
 }  // namespace

@@ -6,31 +6,30 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "fuzz/fuzz_drivers.h"
 #include "platform/mp3_decoder.h"
 #include "platform/png_texture.h"
+#include "tests/app/run_program.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<unsigned char>;
 
-Bytes readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+Bytes bytesOf(const fs::path& path) {
+    const std::string text = readFile(path);
+    return Bytes(text.begin(), text.end());
 }
 
 // Every file under fuzz/<folder>/<kind>, sorted so a failure names the same file every run.
 std::vector<fs::path> filesUnder(const std::string& folder, const std::string& kind) {
     std::vector<fs::path> files;
+    std::error_code missing;
     const fs::path root = fs::path(VELDRIN_SOURCE_DIR) / "fuzz" / folder / kind;
-    if (!fs::is_directory(root)) return files;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    for (const auto& entry : fs::recursive_directory_iterator(root, missing)) {
         if (entry.is_regular_file()) files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());
@@ -38,15 +37,15 @@ std::vector<fs::path> filesUnder(const std::string& folder, const std::string& k
 }
 
 // Inputs that once failed had libpng allocate (and clear) what a chunk length claimed, gigabytes
-// from a few hundred bytes: they run first, while the peak memory is still low. A byte after the
-// end chunk picks the screen gamma and the texture limit, as in the fuzzer: every seed is
-// replayed under every setting it can pick.
+// from a few hundred bytes: they run first, while the peak memory is still low. The seeds hold
+// every colour type and depth; each must decode, and is replayed under every screen gamma and
+// texture limit a byte after the end chunk can pick, as in the fuzzer.
 TEST(FuzzRegressions, PngInputsThatOnceFailedAndSeedsUnderEverySetting) {
     const std::vector<fs::path> seeds = filesUnder("corpus", "png"), inputs = filesUnder("regressions", "png");
     ASSERT_GE(seeds.size(), 20u);
     ASSERT_FALSE(inputs.empty());
     for (const fs::path& path : inputs) {
-        const Bytes input = readFile(path);
+        const Bytes input = bytesOf(path);
         rusage before{}, after{};
         getrusage(RUSAGE_SELF, &before);
         const char* problem = fuzzdrive::decodePngBothWays(input.data(), input.size());
@@ -55,7 +54,7 @@ TEST(FuzzRegressions, PngInputsThatOnceFailedAndSeedsUnderEverySetting) {
         EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256 * 1024) << path;  // kB
     }
     for (const fs::path& path : seeds) {
-        Bytes input = readFile(path);
+        Bytes input = bytesOf(path);
         PngImage image;
         EXPECT_TRUE(decodePng(input.data(), input.size(), image)) << path;
         input.push_back(0);
@@ -75,7 +74,7 @@ TEST(FuzzRegressions, Mp3SeedsAndInputsThatOnceFailedPlayAndDecode) {
     ASSERT_FALSE(inputs.empty());
     for (const auto* list : {&seeds, &inputs}) {
         for (const fs::path& path : *list) {
-            const Bytes input = readFile(path);
+            const Bytes input = bytesOf(path);
             Mp3Decoder decoder;
             EXPECT_TRUE(list != &seeds || decoder.open(input.data(), input.size())) << path << ": " << decoder.error();
             const char* problem = fuzzdrive::playMp3Stream(input.data(), input.size());

@@ -8,7 +8,7 @@
 #include "timeline/demo.h"
 
 DemoHarness::DemoHarness(std::uint32_t fpsNum, std::uint32_t fpsDen, std::uint32_t base)
-    : clock(fpsNum, fpsDen, base) {}
+    : clock(fpsNum, fpsDen, base), fps_(double(fpsNum) / double(fpsDen)) {}
 
 DemoHarness::~DemoHarness() { demo.attach(nullptr, nullptr, nullptr, 0); }
 
@@ -32,10 +32,6 @@ int DemoHarness::step(bool draw) {
         glEnable(GL_DEPTH_TEST);
     }
     const int going = demo.update();
-    if (scenesOnly) {
-        demo.background.active = 0;
-        demo.cards.active = 0;
-    }
     for (int* active : hidden) *active = 0;
     if (going != 0 && draw) {
         demo.render();
@@ -48,4 +44,25 @@ void DemoHarness::runUntil(double seconds, bool draw) {
     while (double(demo.musicTime) <= seconds) {
         if (step(draw) == 0) return;
     }
+}
+
+void DemoHarness::skipTo(double seconds) {
+    if (demo.started == 0) step();
+    clock.setFrame(std::uint64_t(seconds * fps_));
+    demo.previousTick = clock.ticks();
+}
+
+void DemoHarness::setSpectrum(float level, std::vector<std::pair<int, float>> bins) {
+    audio.spectrumFails = false;
+    audio.bins.fill(level);
+    for (const auto& [bin, value] : bins) audio.bins[std::size_t(bin)] = value;
+}
+
+void DemoHarness::varySpectrum(std::uint64_t n, bool mostlyQuiet) {
+    static const float kLevels[] = {0.0f, 0.005f, 0.01f, 0.0101f, 0.1f, 0.1001f, 0.5f, 2.0f, 0.05f, 0.3f, 0.02f};
+    std::uint64_t phase = n / 5;
+    const bool quiet = mostlyQuiet && phase % 8 != 0;
+    if (mostlyQuiet) phase /= 8;
+    audio.bins.fill(quiet ? 0.005f : kLevels[phase % (sizeof kLevels / sizeof kLevels[0])]);
+    audio.spectrumFails = !quiet && phase % 13 == 12;
 }

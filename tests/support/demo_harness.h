@@ -1,5 +1,5 @@
 // Drives the one global demo from a fixed-step clock and a fake audio output, the way the
-// shell would, so tests can step it frame by frame to any music time.
+// shell would, so tests can step it frame by frame to any music time with a spectrum they set.
 #pragma once
 
 #include <cstdint>
@@ -26,12 +26,21 @@ public:
     int step(bool draw = false);
     // Steps until the demo's music time exceeds t (or the demo ends).
     void runUntil(double seconds, bool draw = false);
+    // Jumps to a music time without running the frames before it (the scenes there are not
+    // what the test is about); the next step is an ordinary frame.
+    void skipTo(double seconds);
+    // Every bin at one level, or all silent but a few.
+    void setSpectrum(float level, std::vector<std::pair<int, float>> bins = {});
+    // The level for frame n: silence, both sides of every scene's threshold (0.01 laser, 0.1 knot
+    // and shells), loud, and now and then a failed read. Mostly quiet holds the bolts still in
+    // seven of every eight stretches (a crackling bolt is the dearest thing to update).
+    void varySpectrum(std::uint64_t n, bool mostlyQuiet = false);
 
     FixedStepClock clock;
     FakeAudioOutput audio;
-    // Draw the scenes alone: the background picture and the cards are switched off after each
-    // update, so a test can look for a scene's colours on black.
-    bool scenesOnly = false;
-    // More layers to switch off the same way (their active flags), to see one scene alone.
+    // Layers switched off after each update (their active flags), to see one scene alone on black.
     std::vector<int*> hidden;
+
+private:
+    double fps_;
 };

@@ -1,7 +1,8 @@
 // The whole 187 seconds at frame rates from 1 to 1000 per second and through long stalls, with a
 // spectrum that keeps crossing every scene's thresholds and sometimes fails to read. After every
-// update nothing that the scenes hand to GL may be NaN or infinite; reads out of range are left
-// to the sanitizer build, which runs these tests as well.
+// update nothing that the scenes hand to GL may be NaN or infinite and every position along a
+// path must name one of its points; reads out of range are left to the sanitizer build, which
+// runs these tests as well.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,8 +11,6 @@
 #include <random>
 #include <string>
 
-#include "app/offscreen.h"
-#include "app/shell.h"
 #include "assets/embedded.h"
 #include "gfx/random.h"
 #include "platform/audio.h"
@@ -21,9 +20,9 @@
 
 namespace {
 
-// Notes the first number that is not finite among those the active scenes draw from this frame
-// (the others did not change).
-struct FirstBad {
+// Notes the first fault among the numbers the active scenes draw from this frame (the others
+// did not change).
+struct FirstFault {
     const char* where = nullptr;
     void see(float v, const char* what) {
         if (where == nullptr && !std::isfinite(v)) where = what;
@@ -44,10 +43,13 @@ struct FirstBad {
             for (const RaySegment& segment : ray.segments) all(segment.corners, what), see(segment.colour, what);
         }
     }
+    void onPath(float position, std::size_t points, const char* what) {
+        if (where == nullptr && std::size_t(pathIndex(position)) >= points) where = what;
+    }
 };
 
-const char* nonFinite(const Demo& d) {
-    FirstBad bad;
+const char* firstFault(const Demo& d) {
+    FirstFault bad;
     bad.see(d.musicTime, "music time");
     bad.see(d.dt, "frame step");
     if (d.background.active != 0) bad.see(d.background.sprite.quad, "background quad");
@@ -62,105 +64,81 @@ const char* nonFinite(const Demo& d) {
     if (d.knot.active != 0) {
         for (const TrackBox& b : d.knot.inner) bad.see(b.mesh, "inner knot box");
         for (const TrackBox& b : d.knot.outer) bad.see(b.mesh, "outer knot box");
+        for (float pos : d.knot.trackPos) bad.onPath(pos, d.knot.track.points.size(), "knot box off its track");
     }
     if (d.laser.active != 0) {
         for (const auto* list : {&d.laser.emitters0, &d.laser.emitters1, &d.laser.emitters2}) bad.all(*list, "laser");
+        for (const auto* list : {&d.laser.pathPos0, &d.laser.pathPos1, &d.laser.pathPos2}) {
+            for (float pos : *list) bad.onPath(pos, std::size_t(d.laser.pathSteps), "bolt off its path");
+        }
     }
     if (d.dodeca.active != 0) bad.all(d.dodeca.solids, "dodecahedron"), bad.all(d.dodeca.shells, "dodecahedron shell");
     return bad.where;
-}
-
-// A level for frame n: silence, both sides of every scene's threshold (0.01 laser, 0.1 knot and
-// shells), loud, and now and then a failed read. Mostly quiet holds the bolts still (quiet) in
-// seven of every eight stretches: a crackling bolt is rebuilt every frame, which at a thousand
-// frames a second would cost more than everything else together.
-void setSpectrum(FakeAudioOutput& audio, std::uint64_t n, bool mostlyQuiet) {
-    static const float kLevels[] = {0.0f, 0.005f, 0.01f, 0.0101f, 0.1f, 0.1001f, 0.5f, 2.0f, 0.05f, 0.3f, 0.02f};
-    std::uint64_t phase = n / 5;
-    const bool quiet = mostlyQuiet && phase % 8 != 0;
-    if (mostlyQuiet) phase /= 8;
-    audio.spectrumFails = !quiet && phase % 13 == 12;
-    audio.fill(quiet ? 0.005f : kLevels[phase % (sizeof kLevels / sizeof kLevels[0])]);
 }
 
 struct ShowRun {
     std::uint32_t fps = 60;
     std::uint32_t renderEvery = 1;  // draw every nth frame (all frames are updated)
     bool stalls = false;            // now and then a frame that took up to ten seconds
-    bool mostlyQuiet = false;       // see setSpectrum
+    bool mostlyQuiet = false;       // see DemoHarness::varySpectrum
+    // The real track through the offline output: the spectrum the show was made for, the music's
+    // own end, and the decoder thread running beside the frames. Otherwise the fake output's
+    // varied spectrum, ended just past the last scene window.
+    bool realTrack = false;
 };
 
-class WholeShow : public SmallFrameTest {
-protected:
+class WholeShow : public SmallFrameTest, public testing::WithParamInterface<ShowRun> {};
 
-    void play(const ShowRun& run) {
-        DemoHarness harness(run.fps);
-        harness.init();
-        std::minstd_rand dice(7);  // its own sequence: the scenes' random sequence stays theirs alone
-        std::uint64_t frames = 0;
-        std::uint64_t stalled = 0;
-        while (double(demo.musicTime) < kShowEnd) {
-            if (run.stalls && dice() % 97 == 0) {
-                // Up to ten seconds in one frame.
-                harness.clock.setFrame(harness.clock.frame() + dice() % (10 * run.fps));
-                ++stalled;
-            }
-            setSpectrum(harness.audio, frames, run.mostlyQuiet);
-            ASSERT_EQ(harness.step(frames % run.renderEvery == 0), 1);
-            const char* bad = nonFinite(demo);
-            ASSERT_EQ(bad, nullptr) << bad << " is not finite at " << demo.musicTime << " s (dt " << demo.dt << ")";
-            ++frames;
-        }
-        EXPECT_TRUE(!run.stalls || stalled > 10u) << "the run must really stall";
-        EXPECT_GE(frames, std::uint64_t(186.0 * run.fps / (run.stalls ? 10.0 : 1.0)));
-        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    }
-
-    // Just past the last scene window; the fake output would play on forever.
-    static constexpr double kShowEnd = 187.02;
-};
-
-class WholeShowAtRate : public WholeShow, public testing::WithParamInterface<ShowRun> {};
-
-TEST_P(WholeShowAtRate, EveryUpdateStaysFinite) { play(GetParam()); }
-
-// Every frame is updated and checked; the slow rates draw every frame or most, the fast ones a
-// sample (drawing in the software rasteriser costs far more than an update).
-INSTANTIATE_TEST_SUITE_P(Rates, WholeShowAtRate,
-                         testing::Values(ShowRun{1, 1, false}, ShowRun{7, 1, false}, ShowRun{30, 3, false},
-                                         ShowRun{60, 6, false}, ShowRun{60, 2, true}, ShowRun{144, 24, false},
-                                         ShowRun{1000, 500, false, true}),
-                         [](const testing::TestParamInfo<ShowRun>& p) {
-                             return std::to_string(p.param.fps) + (p.param.stalls ? "FpsWithStalls" : "Fps");
-                         });
-
-// The real track through the offline output: the spectrum the show was made for, the music's
-// own end, and the decoder thread running beside the frames.
-TEST_F(WholeShow, RealTrackToItsEnd) {
-    DemoHarness harness(30);
+TEST_P(WholeShow, EveryUpdateStaysFiniteAndOnItsPathsAndTheShowEndsWithItsMusic) {
+    const ShowRun run = GetParam();
+    DemoHarness harness(run.fps);
     harness.init();
     const EmbeddedAsset* track = findEmbeddedAsset("music.mp3");
     ASSERT_NE(track, nullptr);
     std::unique_ptr<AudioOutput> output = createAudioOutput(AudioMode::Offline, harness.clock);
-    demo.attach(&harness.clock, output.get(), track->data, track->size);
-    lcgState = 1;  // the same layouts as a run that started with this output
-    demo.init();
+    if (run.realTrack) {
+        demo.attach(&harness.clock, output.get(), track->data, track->size);
+        lcgState = 1;  // the same layouts as a run that started with this output
+        demo.init();
+    }
+    std::minstd_rand dice(7);  // its own sequence: the scenes' random sequence stays theirs alone
     std::uint64_t frames = 0;
+    std::uint64_t stalled = 0;
     float lastTime = 0.0f;
-    while (harness.step(frames % 6 == 0) == 1) {
+    for (;; ++frames) {
+        if (run.stalls && dice() % 97 == 0) {
+            harness.clock.setFrame(harness.clock.frame() + dice() % (10 * run.fps));
+            ++stalled;
+        }
+        harness.varySpectrum(frames, run.mostlyQuiet);
+        harness.audio.active = demo.musicTime < 187.02f;
+        if (harness.step(frames % run.renderEvery == 0) == 0) break;
         lastTime = demo.musicTime;
+        const char* bad = firstFault(demo);
+        ASSERT_EQ(bad, nullptr) << bad << " at " << demo.musicTime << " s (dt " << demo.dt << ")";
+        // Between the last window and the end of the music nothing is on: black frames.
         if (lastTime >= 187.0f) {
-            // Between the last window and the end of the music nothing is on: black frames.
             EXPECT_EQ(demo.cards.active + demo.background.active + demo.cloud.active + demo.dodeca.active, 0);
         }
-        const char* bad = nonFinite(demo);
-        ASSERT_EQ(bad, nullptr) << bad << " is not finite at " << demo.musicTime << " s";
-        ++frames;
-        ASSERT_LT(frames, 200u * 30u) << "the music never ended";
+        ASSERT_LT(frames, 200u * run.fps) << "the music never ended";
     }
     EXPECT_GT(demo.musicTime, 187.0f) << "the show ends with its music";
-    EXPECT_LT(lastTime, 187.1f);
+    EXPECT_TRUE(!run.realTrack || lastTime < 187.1f) << lastTime;
+    EXPECT_TRUE(!run.stalls || stalled > 10u) << "the run must really stall";
+    EXPECT_GE(frames, std::uint64_t(186.0 * run.fps / (run.stalls ? 10.0 : 1.0)));
+    EXPECT_EQ(restorePending, 0) << "the knot boxes are restored once, after 75 s";
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     demo.music.free();
 }
+
+// Every frame is updated and checked; the slow rates draw every frame or most, the fast ones a
+// sample (drawing in the software rasteriser costs far more than an update).
+INSTANTIATE_TEST_SUITE_P(Rates, WholeShow,
+                         testing::Values(ShowRun{1, 1}, ShowRun{7, 1}, ShowRun{60, 2, true}, ShowRun{144, 24},
+                                         ShowRun{1000, 500, false, true}, ShowRun{30, 6, false, false, true}),
+                         [](const testing::TestParamInfo<ShowRun>& p) {
+                             return std::to_string(p.param.fps) +
+                                    (p.param.stalls ? "FpsWithStalls" : p.param.realTrack ? "FpsRealTrack" : "Fps");
+                         });
 
 }  // namespace
