@@ -251,26 +251,4 @@ TEST(NoAllocationMusic, DecodingAndReadingFrameByFrame) {
     EXPECT_EQ(counts[2], 0u) << "by another library";
 }
 
-// The counter itself: a test that could not see an allocation would prove nothing.
-// (Counting on this thread only is what keeps the decoder's and the driver's threads out; were it
-// broken, the stretches above would fail, not pass.)
-TEST(NoAllocationCounter, ChargesOurAllocationsToUs) {
-    // Called through volatile pointers so the compiler cannot drop the pairs.
-    void* (*volatile takeNew)(std::size_t) = &::operator new;
-    void (*volatile giveBack)(void*) noexcept = &::operator delete;
-    void* (*volatile takeMalloc)(std::size_t) = &std::malloc;
-    void (*volatile giveMalloc)(void*) = &std::free;
-    char* (*volatile duplicate)(const char*) = &strdup;
-    CountOnThisThread count;
-    giveBack(takeNew(64));
-    giveMalloc(takeMalloc(64));
-    giveMalloc(duplicate("allocated inside the C library, on our behalf"));
-    const Counts counts = count.take();
-    EXPECT_EQ(counts[0], 1u);
-#if defined(VELDRIN_COUNT_MALLOC)
-    EXPECT_EQ(counts[1], 2u);
-#endif
-    EXPECT_EQ(counts[2], 0u);
-}
-
 }  // namespace
