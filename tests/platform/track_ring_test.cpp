@@ -20,6 +20,7 @@ TEST(TrackRing, HeldBackItHandsOutSilenceNeverOtherSamples) {
     const std::vector<float> whole = decodeWholeTrack(music->data, music->size);
     const std::uint64_t total = whole.size() / 2;
     constexpr std::uint64_t kSecond = 44100;
+    constexpr std::uint64_t kKeep = TrackRing::kKeepFrames;
 
     TrackRing ring;
     ASSERT_TRUE(ring.open(music->data, music->size)) << ring.error();
@@ -37,7 +38,8 @@ TEST(TrackRing, HeldBackItHandsOutSilenceNeverOtherSamples) {
         {12 * kSecond, 0, 12 * kSecond, 10000, 0, 0},             // ahead of its decoding
         {5 * kSecond, 0, 5 * kSecond - 512, 2000, 0, 0},          // behind what it keeps
         {5 * kSecond, 3 * kSecond, 5 * kSecond - 512, 2000, 5 * kSecond - 512, 5 * kSecond + 1488},
-        {320000, 3 * kSecond, 2 * TrackRing::kFrames - 500, 1000, 0, total},  // across its slots' wrap
+        {320000, 5 * kSecond, 2 * TrackRing::kFrames - 500, 1000, 0, total},  // full, across its slots' wrap
+        {321000, 1000, 321000 - kKeep - 1000, 2000, 321000 - kKeep, total},  // a small step lets go as much
         {total + 600, kSecond, total - 300, 1000, total - 300, total},       // across the end
     };
     std::vector<float> out;
