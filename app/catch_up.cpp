@@ -21,9 +21,15 @@ std::uint32_t CatchUpClock::ticks() {
     return liveBase_ + (steady_.ticks() - steadyAtSwitch_);
 }
 
+std::uint32_t CatchUpClock::stepTicks() {
+    if (!live_) return steps_.ticks();
+    return liveBase_ + (steady_.stepTicks() - stepAtSwitch_);
+}
+
 void CatchUpClock::goLive() {
     liveBase_ = steps_.ticks();
     steadyAtSwitch_ = steady_.ticks();
+    stepAtSwitch_ = steady_.stepTicks();
     live_ = true;
 }
 

@@ -13,6 +13,7 @@ class CatchUpClock final : public Clock {
 public:
     explicit CatchUpClock(FrameRate rate);
     std::uint32_t ticks() override;
+    std::uint32_t stepTicks() override;
 
     FixedStepClock& steps() { return steps_; }
     // From now on the ticks run in real time, continuing from the current step's tick.
@@ -25,6 +26,7 @@ private:
     bool live_ = false;
     std::uint32_t liveBase_ = 0;
     std::uint32_t steadyAtSwitch_ = 0;
+    std::uint32_t stepAtSwitch_ = 0;
 };
 
 // The music time of frame n of a fixed-step run whose first update was frame 0, in seconds.

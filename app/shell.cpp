@@ -86,20 +86,31 @@ int createMainWindow() {
     desc.title = kTitle;
     desc.width = int(windowWidth);
     desc.height = int(windowHeight);
-    desc.fullscreen = fullscreen == 1;
     desc.depthBits = 16;
     desc.stencilBits = 1;
     const char* iconNames[2] = {"icon32.png", "icon16.png"};
     for (int i = 0; i < 2; ++i) {
         if (const EmbeddedAsset* icon = findEmbeddedAsset(iconNames[i])) desc.icons[i] = {icon->data, icon->size};
     }
+    if (fullscreen == 1) {
+        if (displaySwitchMode(desc.width, desc.height, colorBits)) {
+            desc.fullscreen = true;
+        } else {
+            showErrorBox("Mode Switch Failed.\nRunning In Windowed Mode.", "Error");
+            fullscreen = 0;
+            // The window keeps the size asked for the screen, frame and all.
+            desc.sizeIsClientArea = false;
+        }
+    }
     const WindowResult result = windowCreate(desc);
-    if (result.systemFailed) {
+    if (result.systemFailed || !result.created) {
+        // A failed start must not leave the user's screen in 800 × 600.
+        if (fullscreen != 0) displayRestoreMode();
+        if (!result.systemFailed) return 0;
         showErrorBox("RegisterClassEx Failed!", "Error");
         showErrorBox("Error Registering Window Class!", "Error");
         return -1;
     }
-    if (!result.created) return 0;
     if (result.modeSwitchFailed) {
         showErrorBox("Mode Switch Failed.\nRunning In Windowed Mode.", "Error");
         fullscreen = 0;
@@ -110,6 +121,7 @@ int createMainWindow() {
 
 int destroyMainWindow() {
     windowDestroy();
+    if (fullscreen != 0) displayRestoreMode();
     return 1;
 }
 
@@ -189,10 +201,17 @@ bool liveFrame() {
     return true;
 }
 
+// The teardown of every run that got a window: the window and the display mode, the window
+// system, then the music.
+void closeShell() {
+    destroyMainWindow();
+    windowSystemStop();
+    detachDemo();
+}
+
 void endLive() {
     running = 0;
-    destroyMainWindow();
-    detachDemo();
+    closeShell();
 }
 
 }  // namespace
@@ -205,10 +224,15 @@ int runShell(const Options& options) {
     installQuitSignals();
 
     startImageDecoding();
+    if (!windowSystemStart()) {
+        showErrorBox("RegisterClassEx Failed!", "Error");
+        showErrorBox("Error Registering Window Class!", "Error");
+        return 1;
+    }
     const int created = createMainWindow();
-    if (created == -1) return 1;
-    if (created == 0) {
-        showErrorBox("Error Creating OpenGL Window", "Error");
+    if (created != 1) {
+        if (created == 0) showErrorBox("Error Creating OpenGL Window", "Error");
+        windowSystemStop();
         return 1;
     }
 
@@ -221,8 +245,7 @@ int runShell(const Options& options) {
     startUp();
     if (demo.music.stream == 0) {
         std::fprintf(stderr, "veldrin: the embedded music track cannot be decoded\n");
-        destroyMainWindow();
-        detachDemo();
+        closeShell();
         return 1;
     }
 
@@ -231,8 +254,7 @@ int runShell(const Options& options) {
         const bool going = catchUp(options.start, live.clock->steps());
         live.audio->followClock(false);
         if (!going) {
-            destroyMainWindow();
-            detachDemo();
+            closeShell();
             return 0;
         }
     }

@@ -1,17 +1,15 @@
-// The audio outputs: an SDL device fed from the track as it is decoded, or no device at all with
-// the play position taken from the music clock. The track is read through a ring that holds a
-// few seconds around the play position. The SDL callback and the ring's decoding thread are the
-// only other threads; they share the play position and the playing flag through atomics, and
+// The audio outputs: the port's sound device fed from the track as it is decoded, or no device at
+// all with the play position taken from the music clock. The track is read through a ring that
+// holds a few seconds around the play position. The device's thread and the ring's decoding
+// thread are the only other threads; they share the play position and the playing flag through atomics, and
 // the samples through the ring, so nothing on the frame path takes a lock or allocates.
 #include "platform/audio.h"
-
-#include <SDL.h>
-#include <dlfcn.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/audio_device.h"
 #include "platform/clock.h"
 #include "platform/debug_print.h"
 #include "platform/track_magnitudes.h"
@@ -21,37 +19,8 @@ static_assert(Mp3Decoder::kRate == kSampleRate, "the decoder delivers the output
 
 namespace {
 
-// alsa-lib prints its own errors to stderr, half a dozen lines when a machine has no sound
-// card at all, before SDL reports the failure that we turn into one line. While the device is
-// probed its messages are dropped (SDL loads alsa-lib at run time, so it is reached the same
-// way); afterwards its default reporting is back.
-class QuietAlsa {
-public:
-    QuietAlsa() {
-        library_ = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
-        if (library_ == nullptr) library_ = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
-        if (library_ == nullptr) return;
-        setHandler_ = reinterpret_cast<SetHandler>(dlsym(library_, "snd_lib_error_set_handler"));
-        if (setHandler_ != nullptr) setHandler_(discard);
-    }
-    ~QuietAlsa() {
-        if (setHandler_ != nullptr) setHandler_(nullptr);
-        if (library_ != nullptr) dlclose(library_);
-    }
-    QuietAlsa(const QuietAlsa&) = delete;
-    QuietAlsa& operator=(const QuietAlsa&) = delete;
-
-private:
-    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
-    using SetHandler = int (*)(Handler);
-    static void discard(const char*, int, const char*, int, const char*, ...) {}
-
-    void* library_ = nullptr;
-    SetHandler setHandler_ = nullptr;
-};
-
 // Reader numbers in the ring: one for each thread that copies samples out.
-constexpr int kDeviceReader = 0;  // the SDL callback
+constexpr int kDeviceReader = 0;  // the device's thread
 constexpr int kFrameReader = 1;   // the frame loop (spectrum)
 // At the start of play, and where the sound takes over from a catch-up, the ring holds this
 // much past the position before the device is given it.
@@ -76,27 +45,26 @@ public:
 
 private:
     std::uint64_t clockPosition();
-    bool clockDriven() const { return device_ == 0 || followClock_.load(std::memory_order_acquire); }
+    bool clockDriven() const { return !device_.isOpen() || followClock_.load(std::memory_order_acquire); }
     // Whether reads wait for the decoder: offline, and while catching up.
     bool waitsForDecoder() const {
         return mode_ == AudioMode::Offline || followClock_.load(std::memory_order_acquire);
     }
-    static void SDLCALL fill(void* self, Uint8* stream, int len);
+    static void fill(void* self, float* out, std::uint64_t frames);
     void fillDevice(float* out, std::uint64_t frames);
     std::uint64_t position();
     // Moves the ring to where the sound is about to go on from, and waits until it is there.
     void prepareAt(std::uint64_t at);
     void noteStarved(std::uint64_t at);
-    // Keeps the SDL callback out while the stream or the play state changes under it.
-    void lockDevice() { if (device_ != 0) SDL_LockAudioDevice(device_); }
-    void unlockDevice() { if (device_ != 0) SDL_UnlockAudioDevice(device_); }
+    // Keeps the device's thread out while the stream or the play state changes under it.
+    void lockDevice() { device_.lock(); }
+    void unlockDevice() { device_.unlock(); }
 
     const AudioMode requested_;
     AudioMode mode_;  // Device turns Silent when no device opens
     Clock& clock_;
     bool initialised_ = false;
-    bool audioSubsystem_ = false;
-    SDL_AudioDeviceID device_ = 0;
+    AudioDevice device_;
     bool hasStream_ = false;
     TrackRing ring_;
     TrackSpectrum spectrum_;
@@ -120,26 +88,9 @@ int PlatformAudioOutput::init(int sampleRate) {
 
     // Without a sound card the demo still runs its whole length, paced by the clock: a missing
     // device is no reason to end after the first frame.
-    const QuietAlsa quiet;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        std::fprintf(stderr, "veldrin: no audio device (%s); playing silently\n", SDL_GetError());
-        mode_ = AudioMode::Silent;
-        return 1;
-    }
-    audioSubsystem_ = true;
-    SDL_AudioSpec want{};
-    want.freq = sampleRate;
-    want.format = AUDIO_F32SYS;
-    want.channels = 2;
-    want.samples = 1024;
-    want.callback = fill;
-    want.userdata = this;
-    SDL_AudioSpec have{};
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);  // no changes allowed: SDL converts
-    if (device_ == 0) {
-        std::fprintf(stderr, "veldrin: no audio device (%s); playing silently\n", SDL_GetError());
-        // The subsystem stays until release: quitting it joins SDL's device-watching thread,
-        // which sleeps in 100 ms steps, and that wait would be most of the start-up.
+    std::string why;
+    if (!device_.open(sampleRate, fill, this, why)) {
+        std::fprintf(stderr, "veldrin: no audio device (%s); playing silently\n", why.c_str());
         mode_ = AudioMode::Silent;
     }
     return 1;
@@ -163,7 +114,7 @@ int PlatformAudioOutput::createStream(const unsigned char* bytes, std::size_t si
 
 int PlatformAudioOutput::start() {
     if (!initialised_) return 0;
-    if (device_ != 0) SDL_PauseAudioDevice(device_, 0);
+    device_.start();
     return 1;
 }
 
@@ -195,7 +146,10 @@ std::uint64_t PlatformAudioOutput::clockPosition() {
 std::uint64_t PlatformAudioOutput::position() {
     if (!playing_.load(std::memory_order_acquire)) return 0;
     if (clockDriven()) return clockPosition();
-    return devicePosition_.load(std::memory_order_acquire);
+    // What is heard now: the device may hold some of what it was handed in its buffers.
+    const std::uint64_t handed = devicePosition_.load(std::memory_order_acquire);
+    const std::uint64_t queued = device_.queuedFrames();
+    return handed > queued ? handed - queued : 0;
 }
 
 void PlatformAudioOutput::followClock(bool on) {
@@ -225,7 +179,7 @@ int PlatformAudioOutput::isActive() {
     const std::uint64_t at = position();
     // Playing silently, the clock is the position: the ring moves on with it every frame, as
     // it does with a device, so the spectrum finds its samples already decoded.
-    if (device_ == 0 && !waitsForDecoder()) ring_.follow(at);
+    if (!device_.isOpen() && !waitsForDecoder()) ring_.follow(at);
     if (!ring_.decodesInBackground()) ring_.refill(TrackRing::kFrameRefill);
     const std::uint64_t starved = starvedAt_.load(std::memory_order_acquire);
     if (starved != kNotStarved && !starvationTold_) {
@@ -250,14 +204,7 @@ int PlatformAudioOutput::spectrum(float* out) {
 }
 
 void PlatformAudioOutput::release() {
-    if (device_ != 0) {
-        SDL_CloseAudioDevice(device_);  // waits for a callback in progress
-        device_ = 0;
-    }
-    if (audioSubsystem_) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        audioSubsystem_ = false;
-    }
+    device_.close();  // waits for a fill in progress
     playing_.store(false, std::memory_order_release);
     hasStream_ = false;
     ring_.close();
@@ -265,10 +212,8 @@ void PlatformAudioOutput::release() {
     mode_ = requested_;
 }
 
-void SDLCALL PlatformAudioOutput::fill(void* self, Uint8* stream, int len) {
-    // SDL hands out a buffer of whole F32 stereo frames (the format was fixed at open).
-    static_cast<PlatformAudioOutput*>(self)->fillDevice(reinterpret_cast<float*>(stream),
-                                                        std::uint64_t(len) / (2 * sizeof(float)));
+void PlatformAudioOutput::fill(void* self, float* out, std::uint64_t frames) {
+    static_cast<PlatformAudioOutput*>(self)->fillDevice(out, frames);
 }
 
 void PlatformAudioOutput::fillDevice(float* out, std::uint64_t frames) {

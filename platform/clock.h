@@ -13,6 +13,10 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual std::uint32_t ticks() = 0;
+    // The tick the frame step (dt) is measured with. Where the machine has one clock it is the
+    // music clock; on Windows the step reads the coarser system tick count, as the show was
+    // timed against, while the music time reads the 1 ms multimedia timer.
+    virtual std::uint32_t stepTicks() { return ticks(); }
 };
 
 // Milliseconds of a steady (monotonic) source; the first reading is 0 + base.
@@ -20,6 +24,7 @@ class SteadyClock final : public Clock {
 public:
     explicit SteadyClock(std::uint32_t base = 0);
     std::uint32_t ticks() override;
+    std::uint32_t stepTicks() override;
 
 private:
     std::int64_t originNs_;

@@ -1,6 +1,8 @@
-// The window and its OpenGL context, keyboard and message pump: everything the shell needs
-// from the desktop, over SDL2. With no display the same calls run headless (SDL's offscreen
-// driver), which is how the tests and the capture draw.
+// The window and its OpenGL context, the display mode, keyboard and message pump: everything the
+// shell needs from the machine's window system. Each port implements this list: platform/sdl
+// (the desktop, over SDL2; with no display the same calls run headless on SDL's offscreen
+// driver, which is how the tests and the capture draw), platform/win32 (Windows' own calls) and
+// platform/web (the page's canvas).
 #pragma once
 
 #include <cstddef>
@@ -21,7 +23,14 @@ struct WindowDesc {
     const char* title = "";
     int width = 800;
     int height = 600;
-    bool fullscreen = false;  // try a real mode switch to width × height
+    // The display was switched to width × height (displaySwitchMode): a borderless window over
+    // the whole screen, on top, without a cursor. Where a port cannot switch beforehand it tries
+    // here, and says in WindowResult::modeSwitchFailed when that did not work.
+    bool fullscreen = false;
+    // The size is the drawable area's (the frame goes around it); false: the size is the whole
+    // window's, frame included, so the drawable area is smaller (the windowed fallback after a
+    // failed mode switch). Ports whose windows have no frame ignore it.
+    bool sizeIsClientArea = true;
     bool hidden = false;      // tests and capture: never shown
     int depthBits = 16;       // at least
     int stencilBits = 1;
@@ -47,6 +56,18 @@ struct WindowEvents {
     int width = 0;
     int height = 0;
 };
+
+// The window system for the run: started before the first window, stopped after the last (on
+// Windows the window class is registered and unregistered here). windowCreate starts it itself
+// when the caller did not. False when it will not start; the reason is on stderr.
+bool windowSystemStart();
+void windowSystemStop();
+
+// Switches the display to width × height at the colour depth for the fullscreen window; false
+// when the display cannot (no such mode, no display at all). displayRestoreMode puts the
+// user's mode back (and the cursor); it does nothing when no switch is in force.
+bool displaySwitchMode(int width, int height, int colorBits);
+void displayRestoreMode();
 
 // Creates the window and a current GL context. On failure everything is released again.
 // One window at a time: a second call before windowDestroy fails.

@@ -30,7 +30,7 @@ int Demo::init() {
     background.init();
 
     dt = 0.0f;
-    previousTick = clock_ != nullptr ? clock_->ticks() : 0;
+    previousTick = clock_ != nullptr ? clock_->stepTicks() : 0;
     musicTime = 0.0f;
 
     music.init();
@@ -46,7 +46,7 @@ int Demo::update() {
         started = 1;
     }
 
-    const std::uint32_t now = clock_ != nullptr ? clock_->ticks() : previousTick;
+    const std::uint32_t now = clock_ != nullptr ? clock_->stepTicks() : previousTick;
     dt = float(double(std::uint32_t(now - previousTick)) * 0.01);
     previousTick = now;
 

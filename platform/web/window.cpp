@@ -73,6 +73,13 @@ WindowResult windowCreate(const WindowDesc& desc) {
     return result;
 }
 
+// The page has no window system to start and no display mode to change: fullscreen is the
+// browser's, asked for by the page.
+bool windowSystemStart() { return true; }
+void windowSystemStop() {}
+bool displaySwitchMode(int, int, int) { return false; }
+void displayRestoreMode() {}
+
 void windowDestroy() {
     if (context == 0) return;
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);

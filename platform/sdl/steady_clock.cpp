@@ -24,3 +24,5 @@ std::uint32_t SteadyClock::ticks() {
     const std::int64_t elapsedMs = (steadyNowNs() - originNs_) / 1000000;
     return base_ + std::uint32_t(std::uint64_t(elapsedMs));
 }
+
+std::uint32_t SteadyClock::stepTicks() { return ticks(); }

@@ -24,7 +24,8 @@ namespace {
 
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
-bool videoStarted = false;
+bool videoStarted = false;   // the window's own hold on SDL video
+bool systemStarted = false;  // windowSystemStart's
 bool cursorHidden = false;
 // The last window was created hidden: tests or a capture, where nobody can click a box away.
 bool quietBoxes = false;
@@ -76,6 +77,13 @@ void releaseRuntimeDir() {
     runtimeDir[0] = '\0';
 }
 
+// Stops video once no window and no windowSystemStart holds it any more.
+void stopVideo() {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    // The audio layer may still run on SDL; only the last user shuts it down.
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+}
+
 void releaseAll() {
     if (context != nullptr) {
         SDL_GL_MakeCurrent(window, nullptr);
@@ -91,12 +99,20 @@ void releaseAll() {
         cursorHidden = false;
     }
     if (videoStarted) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         videoStarted = false;
-        // The audio layer may still run on SDL; only the last user shuts it down.
-        if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+        stopVideo();
     }
-    releaseRuntimeDir();
+    if (!systemStarted) releaseRuntimeDir();
+}
+
+// SDL counts its subsystem starts: the window and windowSystemStart each hold one.
+bool startVideo() {
+    provideRuntimeDir();
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // SIGINT/SIGTERM are ours (installQuitSignals)
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+    std::fprintf(stderr, "veldrin: the video system did not start: %s\n", SDL_GetError());
+    if (!systemStarted) releaseRuntimeDir();
+    return false;
 }
 
 void setGlAttributes(const WindowDesc& desc) {
@@ -179,11 +195,7 @@ WindowResult windowCreate(const WindowDesc& desc) {
     if (window != nullptr || desc.width <= 0 || desc.height <= 0) return result;
     quietBoxes = desc.hidden;
 
-    provideRuntimeDir();
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // SIGINT/SIGTERM are ours (installQuitSignals)
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "veldrin: the video system did not start: %s\n", SDL_GetError());
-        releaseRuntimeDir();
+    if (!startVideo()) {
         result.systemFailed = true;
         return result;
     }
@@ -231,6 +243,35 @@ WindowResult windowCreate(const WindowDesc& desc) {
 }
 
 void windowDestroy() { releaseAll(); }
+
+bool windowSystemStart() {
+    if (systemStarted) return true;
+    systemStarted = startVideo();
+    return systemStarted;
+}
+
+void windowSystemStop() {
+    if (!systemStarted) return;
+    systemStarted = false;
+    stopVideo();
+    if (window == nullptr) releaseRuntimeDir();
+}
+
+// SDL switches the mode when the fullscreen window is made (windowCreate), so here the question is
+// only whether the display has the mode at all. Headless there is nothing to switch: the
+// offscreen surface is the size asked, which is as good as a switch.
+bool displaySwitchMode(int width, int height, int) {
+    if (!windowSystemStart()) return false;
+    if (isHeadlessDriver(SDL_GetCurrentVideoDriver())) return true;
+    SDL_DisplayMode wanted{};
+    wanted.w = width;
+    wanted.h = height;
+    SDL_DisplayMode closest{};
+    return SDL_GetClosestDisplayMode(0, &wanted, &closest) != nullptr && closest.w == width && closest.h == height;
+}
+
+// SDL gives the user's mode back when the fullscreen window goes.
+void displayRestoreMode() {}
 
 int virtualKeyFromKeycode(int code) {
     if (code >= 'a' && code <= 'z') return code - 'a' + 'A';

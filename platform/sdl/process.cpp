@@ -1,4 +1,4 @@
-// ChildProcess over posix_spawn.
+// ChildProcess over posix_spawn: the desktop port.
 #include "platform/process.h"
 
 #include <cerrno>
