@@ -14,6 +14,8 @@
 #include <new>
 #include <system_error>
 
+#include "platform/debug_print.h"
+
 namespace {
 
 // Decoded by open(): a few MPEG frames, enough to know the stream really decodes, little
@@ -37,6 +39,8 @@ bool TrackRing::open(const unsigned char* bytes, std::size_t size) {
         std::snprintf(error_, sizeof error_, "%s", decoder_.error());
         return false;
     }
+    if (const char* synthesis = decoder_.synthesis())
+        debugPrint("veldrin: the music decodes with libmpg123's %s synthesis", synthesis);
     capacity_ = std::min(kFrames, decoder_.length());
     samples_.reset(new (std::nothrow) float[std::size_t(2 * capacity_)]);
     if (samples_ == nullptr) {
