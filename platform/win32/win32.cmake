@@ -5,6 +5,10 @@
 # What is portable builds as on the desktop; the port's own files join veldrin_platform, and the
 # program gets its icon, version information and manifest from veldrin_win32_resources().
 
+if(NOT EXISTS "${VELDRIN_WINDOWS_DEPS}/lib/pkgconfig/libmpg123.pc")
+  message(FATAL_ERROR "No cross-built libraries in '${VELDRIN_WINDOWS_DEPS}': run tools/windows-deps.sh first "
+                      "(and configure with --toolchain platform/win32/toolchain.cmake)")
+endif()
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
 pkg_check_modules(MPG123 REQUIRED IMPORTED_TARGET libmpg123)
