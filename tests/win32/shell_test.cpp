@@ -166,6 +166,7 @@ TEST(WindowsShell, WindowedClientIs800x600AndEscapeEndsWithZero) {
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(clientSize(window).cx, 800);
     EXPECT_EQ(clientSize(window).cy, 600);
+    EXPECT_EQ(GetClassLongPtrA(window, GCL_STYLE), ULONG_PTR(CS_HREDRAW | CS_VREDRAW | CS_OWNDC));
     // A key code past 255 is the system's, not the show's: whose low byte is Escape's ends
     // nothing. The sent message returns once the window procedure has taken it; a few frames
     // later the show must still run.
@@ -175,6 +176,22 @@ TEST(WindowsShell, WindowedClientIs800x600AndEscapeEndsWithZero) {
     EXPECT_TRUE(child.running());
     PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_EQ(child.exitStatus(kEndLimitMs), 0);
+}
+
+// The icon the class is registered with: resource 101, a 32 × 32 and a 16 × 16 image.
+TEST(WindowsShell, ProgramCarriesIcon101In32And16) {
+    HMODULE program = LoadLibraryExA(programPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(program, nullptr);
+    HRSRC group = FindResourceA(program, MAKEINTRESOURCEA(101), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+    ASSERT_NE(group, nullptr);
+    const auto* directory = static_cast<const BYTE*>(LockResource(LoadResource(program, group)));
+    ASSERT_NE(directory, nullptr);
+    // A header of three words, then 14 bytes an image, its width first (0 means 256).
+    const int count = directory[4] | directory[5] << 8;
+    std::string widths;
+    for (int i = 0; i < count; ++i) widths += std::to_string(directory[6 + 14 * i]) + " ";
+    EXPECT_EQ(widths, "32 16 ");
+    FreeLibrary(program);
 }
 
 TEST(WindowsShell, BadUsageEndsWithTwo) {
