@@ -15,13 +15,16 @@
 
 namespace {
 
-// Windows takes either slash (and C:name), the rest of the world only '/'.
+// Windows takes either slash (and C:name), the rest of the world only '/'; and where the
+// encoder is to be had.
 #ifdef _WIN32
 constexpr const char* kSeparators = "/\\:";
 constexpr bool kDrives = true;
+constexpr const char* kEncoderWhere = "ffmpeg.exe in a folder on PATH";
 #else
 constexpr const char* kSeparators = "/";
 constexpr bool kDrives = false;
+constexpr const char* kEncoderWhere = "the ffmpeg program (Debian package ffmpeg)";
 #endif
 
 std::string folderOf(const std::string& path) {
@@ -70,7 +73,7 @@ public:
     bool open(const CaptureSpan& span, std::string& error) override {
         std::string ffmpeg;
         if (!findProgram("ffmpeg", ffmpeg)) {
-            error = "--capture needs the ffmpeg program (Debian package ffmpeg); --frames DIR writes PNG files without it";
+            error = std::string("--capture needs ") + kEncoderWhere + "; --frames DIR writes PNG files without it";
             return false;
         }
         const std::string folder = folderOf(path_);

@@ -16,9 +16,9 @@ inline std::int16_t pcm16FromFloat(float sample) {
 
 // Frames handed to the device minus the frames it has played, both counted modulo 2^32 (the
 // device's own counter is 32 bits wide). The device never plays what it was not handed and never
-// holds more than its buffers, so a difference outside that can only be a reading taken across a
-// reset of the device: nothing is queued then.
+// holds more than its buffers; a count beyond them (a reading across a reset of the device) is
+// taken as full buffers, so the position heard lags a little rather than jumping.
 inline std::uint32_t waveQueuedFrames(std::uint32_t handed, std::uint32_t played, std::uint32_t capacity) {
     const std::uint32_t queued = handed - played;
-    return queued <= capacity ? queued : 0;
+    return queued <= capacity ? queued : capacity;
 }
