@@ -2,7 +2,8 @@
 # Builds everything (installing what it needs from Debian) and runs every test: once optimised,
 # once more under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer. The browser
 # build is made first (./web.sh --build-only) and its tests run in the optimised pass, in
-# headless Chromium; where emscripten or Chromium cannot be installed they are skipped.
+# headless Chromium; where emscripten or Chromium cannot be installed they are skipped. The
+# Windows build (./windows.sh --tests) follows the optimised pass, its suite run under Wine.
 #   ./test.sh           both runs
 #   ./test.sh --quick   the optimised run only
 set -euo pipefail
@@ -18,6 +19,16 @@ fi
 cmake --preset release -DVELDRIN_TESTS=ON -DVELDRIN_BENCH=ON >/dev/null
 cmake --build --preset release -j"$jobs"
 ctest --preset release
+
+# The Windows suite under Wine and Xvfb: one Wine server and X screen kept for the whole run (a
+# test then starts in a fraction of a second instead of two), stopped however the run ends.
+./windows.sh --tests
+wine_prefix=build/windows-cmake/wine-prefix
+trap 'tools/wine-run --prefix "$wine_prefix" --stop' EXIT
+tools/wine-run --prefix "$wine_prefix" --boot
+ctest --test-dir build/windows-cmake --output-on-failure
+tools/wine-run --prefix "$wine_prefix" --stop
+trap - EXIT
 
 if [ "${1:-}" != --quick ]; then
   cmake --preset sanitize >/dev/null

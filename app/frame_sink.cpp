@@ -4,8 +4,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <vector>
 
@@ -14,14 +15,28 @@
 
 namespace {
 
+// Windows takes either slash (and C:name), the rest of the world only '/'; and where the
+// encoder is to be had.
+#ifdef _WIN32
+constexpr const char* kSeparators = "/\\:";
+constexpr bool kDrives = true;
+constexpr const char* kEncoderWhere = "ffmpeg.exe in a folder on PATH";
+#else
+constexpr const char* kSeparators = "/";
+constexpr bool kDrives = false;
+constexpr const char* kEncoderWhere = "the ffmpeg program (Debian package ffmpeg)";
+#endif
+
 std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
+    const std::size_t slash = path.find_last_of(kSeparators);
     if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    if (path[slash] == ':') return path.substr(0, slash + 1) + ".";  // C:name
+    const bool root = slash == 0 || (kDrives && path[slash - 1] == ':');
+    return root ? path.substr(0, slash + 1) : path.substr(0, slash);
 }
 
 std::string baseOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
+    const std::size_t slash = path.find_last_of(kSeparators);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -58,7 +73,7 @@ public:
     bool open(const CaptureSpan& span, std::string& error) override {
         std::string ffmpeg;
         if (!findProgram("ffmpeg", ffmpeg)) {
-            error = "--capture needs the ffmpeg program (Debian package ffmpeg); --frames DIR writes PNG files without it";
+            error = std::string("--capture needs ") + kEncoderWhere + "; --frames DIR writes PNG files without it";
             return false;
         }
         const std::string folder = folderOf(path_);
@@ -196,8 +211,11 @@ public:
     bool open(const CaptureSpan& span, std::string& error) override {
         width_ = span.width;
         height_ = span.height;
-        if (mkdir(folder_.c_str(), 0777) != 0 && errno != EEXIST) {
-            error = "--frames: cannot make the folder " + folder_ + ": " + std::strerror(errno);
+        // Something already there under the name is judged below, as a folder or not.
+        std::error_code made;
+        std::filesystem::create_directory(folder_, made);
+        if (made && made != std::errc::file_exists) {
+            error = "--frames: cannot make the folder " + folder_ + ": " + made.message();
             return false;
         }
         struct stat info {};

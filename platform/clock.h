@@ -27,7 +27,11 @@ public:
     std::uint32_t stepTicks() override;
 
 private:
-    std::int64_t originNs_;
+    // Where the port's sources stood when the clock was made, in their own units: nanoseconds of
+    // the monotonic clock where one source serves both; on Windows the multimedia timer's
+    // milliseconds (ticks) and the system tick count's (stepTicks).
+    std::int64_t origin_;
+    std::uint32_t stepOrigin_ = 0;
     std::uint32_t base_;
 };
 

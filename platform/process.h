@@ -1,10 +1,13 @@
 // Running a helper program (the video encoder) with a pipe to its standard input.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
-// Whether a program of that name can be found on PATH (or is an executable path).
+// Whether a program of that name can be found on PATH (or is an executable path). On Windows a
+// name without an extension is looked for as NAME.exe (and NAME.com).
 bool findProgram(const char* name, std::string& path);
 
 class ChildProcess {
@@ -25,6 +28,7 @@ public:
     void kill();
 
 private:
-    int pid_ = -1;
-    int input_ = -1;
+    // The port's own: a process id and a descriptor, or a process handle and a pipe handle.
+    std::intptr_t process_ = -1;
+    std::intptr_t input_ = -1;
 };

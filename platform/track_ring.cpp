@@ -14,6 +14,7 @@
 #include <new>
 #include <system_error>
 
+#include "platform/atomic_wait.h"
 #include "platform/debug_print.h"
 
 namespace {
@@ -85,7 +86,7 @@ void TrackRing::close() {
 void TrackRing::publish(Span s) {
     span_.store(pack(s), std::memory_order_release);
     progress_.fetch_add(1, std::memory_order_acq_rel);
-    progress_.notify_all();
+    notifyWaiters(progress_);
 }
 
 void TrackRing::waitOutReaders(std::uint64_t first) {
@@ -156,13 +157,13 @@ void TrackRing::decodeLoop() {
     while (!stop_.load(std::memory_order_acquire)) {
         const std::uint32_t seen = wakes_.load(std::memory_order_seq_cst);
         if (refill(kPieceFrames) > 0 || hasWork()) continue;
-        wakes_.wait(seen, std::memory_order_seq_cst);
+        waitWhileEqual(wakes_, seen);
     }
 }
 
 void TrackRing::wake() {
     wakes_.fetch_add(1, std::memory_order_seq_cst);
-    wakes_.notify_one();
+    notifyWaiters(wakes_);
 }
 
 void TrackRing::follow(std::uint64_t position) {
@@ -192,7 +193,7 @@ void TrackRing::waitFor(std::uint64_t from, std::uint64_t to) {
             continue;
         }
         wake();
-        progress_.wait(seen, std::memory_order_acquire);
+        waitWhileEqual(progress_, seen);
     }
 }
 

@@ -5,12 +5,15 @@
 #   tools/install-deps.sh capture the program and the ffmpeg program its --capture uses
 #   tools/install-deps.sh web     the browser build (web.sh): emscripten, and what fetches sources
 #   tools/install-deps.sh web-test  that and Chromium, which the tests run the page in
+#   tools/install-deps.sh windows the Windows build: the mingw-w64 cross compiler, Wine, Xvfb to run
+#                                 it headless, and what fetches and builds the libraries' sources
 set -euo pipefail
 
 build=(build-essential cmake pkg-config libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri
        libpng-dev zlib1g-dev libmpg123-dev libkissfft-dev)
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev ffmpeg)
 web=(emscripten python3 patch xz-utils bzip2)
+windows=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 xvfb xauth zip cmake make pkg-config patch xz-utils bzip2)
 
 case "${1:-build}" in
   build) wanted=("${build[@]}") ;;
@@ -18,12 +21,15 @@ case "${1:-build}" in
   test) wanted=("${test[@]}") ;;
   web) wanted=("${web[@]}") ;;
   web-test) wanted=("${web[@]}" chromium) ;;
-  *) echo "usage: $0 build|test|capture|web|web-test" >&2; exit 2 ;;
+  windows) wanted=("${windows[@]}") ;;
+  *) echo "usage: $0 build|test|capture|web|web-test|windows" >&2; exit 2 ;;
 esac
 
+# One query for all: the scripts call this on every run.
+installed="$(dpkg-query -W -f='${Package} ${Status}\n' "${wanted[@]}" 2>/dev/null | sed -n 's/ install ok installed$//p' || true)"
 missing=()
 for package in "${wanted[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+  grep -qxF "$package" <<< "$installed" || missing+=("$package")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

@@ -37,7 +37,7 @@ bool findProgram(const char* name, std::string& path) {
 }
 
 ChildProcess::~ChildProcess() {
-    if (pid_ > 0) kill();
+    if (process_ > 0) kill();
 }
 
 bool ChildProcess::start(const std::string& path, const std::vector<std::string>& args, const char* stderrPath) {
@@ -75,7 +75,7 @@ bool ChildProcess::start(const std::string& path, const std::vector<std::string>
         close(fds[1]);
         return false;
     }
-    pid_ = pid;
+    process_ = pid;
     input_ = fds[1];
     // A broken pipe must come back as an error from write, not end this process.
     std::signal(SIGPIPE, SIG_IGN);
@@ -85,7 +85,7 @@ bool ChildProcess::start(const std::string& path, const std::vector<std::string>
 bool ChildProcess::write(const void* data, std::size_t size) {
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = ::write(input_, bytes, size);
+        const ssize_t n = ::write(int(input_), bytes, size);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -98,18 +98,18 @@ bool ChildProcess::write(const void* data, std::size_t size) {
 
 int ChildProcess::finish() {
     if (input_ >= 0) {
-        close(input_);
+        close(int(input_));
         input_ = -1;
     }
-    if (pid_ <= 0) return -1;
+    if (process_ <= 0) return -1;
     int status = 0;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(pid_t(process_), &status, 0) < 0 && errno == EINTR) {
     }
-    pid_ = -1;
+    process_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 void ChildProcess::kill() {
-    if (pid_ > 0) ::kill(pid_, SIGKILL);
+    if (process_ > 0) ::kill(pid_t(process_), SIGKILL);
     finish();
 }

@@ -18,10 +18,10 @@ void sleepUntilNs(std::int64_t deadlineNs) {
     }
 }
 
-SteadyClock::SteadyClock(std::uint32_t base) : originNs_(steadyNowNs()), base_(base) {}
+SteadyClock::SteadyClock(std::uint32_t base) : origin_(steadyNowNs()), base_(base) {}
 
 std::uint32_t SteadyClock::ticks() {
-    const std::int64_t elapsedMs = (steadyNowNs() - originNs_) / 1000000;
+    const std::int64_t elapsedMs = (steadyNowNs() - origin_) / 1000000;
     return base_ + std::uint32_t(std::uint64_t(elapsedMs));
 }
 

@@ -17,6 +17,7 @@
 #include <link.h>
 #endif
 
+#include "platform/destination_alpha.h"
 #include "platform/gl.h"
 #include "platform/png_texture.h"
 
@@ -171,23 +172,6 @@ void setIcon(const WindowDesc& desc) {
     }
 }
 
-// Blending with GL_DST_ALPHA expects 1 everywhere, as on a buffer without alpha. When the
-// driver gave alpha anyway, set it to 1 in both buffers and never write it again.
-void keepDestinationAlphaAtOne() {
-    GLint alphaBits = 0;
-    glGetIntegerv(GL_ALPHA_BITS, &alphaBits);
-    if (alphaBits <= 0) return;
-    GLfloat clear[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    SDL_GL_SwapWindow(window);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
-    glClearColor(clear[0], clear[1], clear[2], clear[3]);
-}
-
 }  // namespace
 
 WindowResult windowCreate(const WindowDesc& desc) {
@@ -231,7 +215,7 @@ WindowResult windowCreate(const WindowDesc& desc) {
     keepLoadedLibrariesLoaded();
     // The shell paces frames itself unless windowTrySwapInterval60 says vsync is 60 Hz.
     SDL_GL_SetSwapInterval(0);
-    keepDestinationAlphaAtOne();
+    keepDestinationAlphaAtOne([] { SDL_GL_SwapWindow(window); });
 
     if (switched) {
         SDL_ShowCursor(SDL_DISABLE);

@@ -25,10 +25,10 @@ std::int64_t steadyNowNs() { return std::int64_t(emscripten_get_now() * 1e6); }
 // The page never sleeps: its frame loop waits for the display instead.
 void sleepUntilNs(std::int64_t) {}
 
-SteadyClock::SteadyClock(std::uint32_t base) : originNs_(std::int64_t(musicNowMs() * 1e6)), base_(base) {}
+SteadyClock::SteadyClock(std::uint32_t base) : origin_(std::int64_t(musicNowMs() * 1e6)), base_(base) {}
 
 std::uint32_t SteadyClock::ticks() {
-    const std::int64_t elapsedMs = (std::int64_t(musicNowMs() * 1e6) - originNs_) / 1000000;
+    const std::int64_t elapsedMs = (std::int64_t(musicNowMs() * 1e6) - origin_) / 1000000;
     return base_ + std::uint32_t(std::uint64_t(elapsedMs));
 }
 

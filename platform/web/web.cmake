@@ -1,13 +1,14 @@
 # The browser build, configured with emscripten (web.sh does it all):
-#   emcmake cmake -S . -B build/web-cmake -DVELDRIN_WEB_SOURCES=build/web-deps -DVELDRIN_WEB_OUT=build/web
+#   emcmake cmake -S . -B build/web-cmake -DVELDRIN_WEB_SOURCES=build/debian-sources -DVELDRIN_WEB_OUT=build/web
 # The scenes, layers, toolkit, sequencer and shell are the desktop's; the platform is
 # platform/web beside the desktop's shared pieces; libmpg123, libpng, zlib and KissFFT are
-# compiled here from Debian's own source packages, which web.sh fetches into VELDRIN_WEB_SOURCES.
+# compiled here from Debian's own source packages, which tools/debian-sources.sh fetches into
+# VELDRIN_WEB_SOURCES.
 # The page is VELDRIN_WEB_OUT: index.html, veldrin.js and veldrin.wasm (the images and the track
 # inside), nothing else.
 set(deps "${VELDRIN_WEB_SOURCES}")
 if(NOT deps OR NOT EXISTS "${deps}/mpg123/src/libmpg123/libmpg123.c")
-  message(FATAL_ERROR "VELDRIN_WEB_SOURCES must name the folder web.sh fetches Debian's sources into")
+  message(FATAL_ERROR "VELDRIN_WEB_SOURCES must name the folder tools/debian-sources.sh fetches Debian's sources into")
 endif()
 if(NOT VELDRIN_WEB_OUT)
   set(VELDRIN_WEB_OUT "${CMAKE_BINARY_DIR}/page")

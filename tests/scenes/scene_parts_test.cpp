@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 #include "gfx/random.h"
 #include "gfx/sine_table.h"
@@ -84,7 +85,7 @@ TEST(CloudParticle, RollsByTheFrameStepAboutTheView) {
     for (const float dt : {1.4f, 45.0f, 45.0f}) {  // below one step: no roll; a 4.5 s stall: 45 degrees
         p.update(dt);
         const Vec3& up = p.live.quad.up;
-        EXPECT_NEAR(up.x * facing.up.x + up.y * facing.up.y + up.z * facing.up.z, dt < 45.0f ? 1.0 : std::cos(M_PI / 4),
+        EXPECT_NEAR(up.x * facing.up.x + up.y * facing.up.y + up.z * facing.up.z, dt < 45.0f ? 1.0 : std::cos(std::numbers::pi / 4),
                     1e-5) << dt;
     }
 }
