@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the show for 64-bit Windows: build/windows/veldrin.exe, one file with the images, the
-# track and the icon inside, linked statically, importing only Windows' own DLLs.
+# track and the icon inside, linked statically, importing only Windows' own DLLs; and the release
+# archive build/windows/veldrin-win64.zip (the .exe, an info text and a screenshot).
 #   ./windows.sh                  build
 #   ./windows.sh --tests          build the Windows test programs too (ctest --test-dir build/windows-cmake)
 #   ./windows.sh --run [OPTIONS]  build, then play it here under Wine on an 800x600 X screen
@@ -33,8 +34,33 @@ mkdir -p build/windows
 x86_64-w64-mingw32-strip -o build/windows/veldrin.exe build/windows-cmake/app/veldrin.exe
 echo "windows.sh: build/windows/veldrin.exe ($(stat -c %s build/windows/veldrin.exe) bytes)" >&2
 
-# The release archive (veldrin-win64.zip: the .exe, its info text and a screenshot) is packed
-# from build/windows/ here.
+# The release archive, in the form demos are passed around in: the .exe, a plain-text info file
+# (CRLF, for Notepad) with the program's own usage, and a screenshot the .exe itself drew under
+# Wine. Fixed dates inside, so the same build packs the same archive.
+prefix=build/windows-cmake/wine-prefix
+wine() { tools/wine-run --prefix "$prefix" --screen 1024x768 "$@"; }
+pack=build/windows/pack
+rm -rf "$pack" && mkdir -p "$pack/shot"
+wine build/windows/veldrin.exe --help > "$pack/usage.txt"
+wine build/windows/veldrin.exe --version > "$pack/version.txt"
+# Wine starts the program in this folder (as Z:\...), so the relative path holds.
+wine build/windows/veldrin.exe --frames "$pack/shot" --start 110 --end 110.01 2> "$pack/shot.log" ||
+  { cat "$pack/shot.log" >&2; exit 1; }
+cp "$pack/shot/frame-000000.png" "$pack/veldrin.png"
+python3 - "$pack" <<'PY'
+import sys
+pack = sys.argv[1]
+usage = open(f"{pack}/usage.txt", encoding="utf-8").read().replace("\r\n", "\n").rstrip("\n")
+version = open(f"{pack}/version.txt", encoding="utf-8").read().split()[-1]
+lines = open("platform/win32/veldrin.txt", encoding="utf-8").read().split("\n")[2:]
+text = "\n".join(lines).replace("@USAGE@", usage).replace("@VERSION@", version)
+open(f"{pack}/veldrin.txt", "w", encoding="utf-8", newline="\r\n").write(text)
+PY
+cp build/windows/veldrin.exe "$pack/veldrin.exe"
+touch -d 2006-06-01T00:00:00Z "$pack/veldrin.exe" "$pack/veldrin.txt" "$pack/veldrin.png"
+rm -f build/windows/veldrin-win64.zip
+(cd "$pack" && TZ=UTC zip -q -X ../veldrin-win64.zip veldrin.exe veldrin.txt veldrin.png)
+echo "windows.sh: build/windows/veldrin-win64.zip ($(stat -c %s build/windows/veldrin-win64.zip) bytes)" >&2
 
 [ $run = 1 ] || exit 0
 # An X screen of 800x600 lets the display switch succeed; on a larger one the switch fails and

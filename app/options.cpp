@@ -185,8 +185,14 @@ const char* usageText() {
            "  --help            this text\n"
            "  --version         the version\n"
            "\n"
+#ifdef _WIN32
+           // No headless mode here: a Windows program always has the desktop to draw on.
+           "Escape or closing the window ends the demo. Without a sound device it plays\n"
+           "silently. Ctrl-C ends a capture early and keeps a playable file of what was done.\n"
+#else
            "Escape or closing the window ends the demo. Without a display it runs headless;\n"
            "without a sound card it plays silently. Ctrl-C ends a capture early and keeps a\n"
            "playable file of what was done.\n"
+#endif
            "Exit status: 0 success, 1 failure at run time, 2 bad command line.\n";
 }

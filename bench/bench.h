@@ -45,5 +45,24 @@ void measureStart(const std::string& program, const std::string& bench, int runs
 void measureMemory(const std::string& program, const std::string& bench, int runs, Figures& out);
 void measureCapture(const std::string& program, Figures& out);
 
+// A run of a program with its stderr read as it comes. With --debug the program writes one music
+// time per update; the first one at or after `start` comes from the first frame shown, the second
+// only after that frame has been presented. stopAtFirstFrame ends the program there (SIGTERM);
+// a positive stopAt keeps every music time from `start` on in `times` and ends it at stopAt.
+struct Launch {
+    double firstFrameMs = -1.0;
+    double peakMb = -1.0;
+    double wallSeconds = -1.0;
+    std::string stderrText;
+    std::vector<double> times;
+    int status = -1;
+};
+Launch launch(const std::string& program, const std::vector<std::string>& args, double start, bool stopAtFirstFrame,
+              double stopAt = -1.0);
+
+// The Windows build (./windows.sh) under Wine beside this build under the same X screen
+// (windows.cpp); nothing when the .exe or Wine is missing.
+void measureWindows(const std::string& program, int runs, Figures& out);
+
 // The browser build in headless Chromium (web.cpp); nothing when it or Chromium is missing.
 void measureWeb(int runs, Figures& out);

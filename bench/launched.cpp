@@ -1,6 +1,7 @@
 // The figures of the program itself, launched as a viewer launches it: start to first frame,
 // a late start, peak memory of a live run, and a capture with its encoder; and the plain
 // reference scene launched live beside it.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -12,20 +13,8 @@
 #include "bench/bench.h"
 #include "platform/clock.h"
 
-namespace {
-
-struct Launch {
-    double firstFrameMs = -1.0;
-    double peakMb = -1.0;
-    double wallSeconds = -1.0;
-    std::string stderrText;
-    int status = -1;
-};
-
-// Runs the program with its stderr on a pipe. With --debug it writes one music time per
-// update; the first one at or after `start` comes from the first frame shown, the second
-// only after that frame has been presented. Stops the program there when asked to.
-Launch launch(const std::string& program, const std::vector<std::string>& args, double start, bool stopAtFirstFrame) {
+Launch launch(const std::string& program, const std::vector<std::string>& args, double start, bool stopAtFirstFrame,
+              double stopAt) {
     Launch result;
     int fds[2];
     if (pipe(fds) != 0) return result;
@@ -46,12 +35,14 @@ Launch launch(const std::string& program, const std::vector<std::string>& args, 
     close(fds[1]);
     std::string line;
     int shown = 0;
+    bool stopped = false;
     char buffer[4096];
     for (;;) {
         const ssize_t n = read(fds[0], buffer, sizeof buffer);
         if (n <= 0) break;
         for (ssize_t i = 0; i < n; ++i) {
             const char c = buffer[i];
+            if (c == '\r') continue;  // a Windows program's stderr ends its lines with CR LF
             if (c != '\n') {
                 line += c;
                 continue;
@@ -60,9 +51,19 @@ Launch launch(const std::string& program, const std::vector<std::string>& args, 
             const double t = std::strtod(line.c_str(), &end);
             const bool isTime = line.size() == 8 && line[3] == '.' && end != nullptr && *end == '\0';
             if (!isTime && result.stderrText.size() < 4096) result.stderrText += line + "\n";
-            if (isTime && t >= start - 1e-9 && ++shown == 2 && result.firstFrameMs < 0.0) {
-                result.firstFrameMs = ms(steadyNowNs() - t0);
-                if (stopAtFirstFrame) kill(child, SIGTERM);
+            if (isTime && t >= start - 1e-9) {
+                if (stopAt > 0.0) result.times.push_back(t);
+                if (++shown == 2 && result.firstFrameMs < 0.0) {
+                    result.firstFrameMs = ms(steadyNowNs() - t0);
+                    if (stopAtFirstFrame && !stopped) {
+                        kill(child, SIGTERM);
+                        stopped = true;
+                    }
+                }
+                if (stopAt > 0.0 && t >= stopAt && !stopped) {
+                    kill(child, SIGTERM);
+                    stopped = true;
+                }
             }
             line.clear();
         }
@@ -76,6 +77,8 @@ Launch launch(const std::string& program, const std::vector<std::string>& args, 
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
+
+namespace {
 
 // The live reference scene for as long as the demo plays from 180 s to its end.
 std::vector<std::string> liveReference() { return {"live-reference", "7.06"}; }

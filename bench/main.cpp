@@ -3,7 +3,7 @@
 // demo is one global object, and a GL context is best made fresh), so the figures do not
 // disturb each other. It never fails: what cannot be measured shows as "-".
 //
-//   veldrin_bench [--runs N] [--program PATH] [frames update start memory capture web]
+//   veldrin_bench [--runs N] [--program PATH] [frames update start memory capture web windows]
 //
 // With no names it measures everything (about two to three minutes on two cores).
 // (`veldrin_bench live-reference SECONDS` is the live reference scene the start and memory
@@ -132,6 +132,7 @@ int main(int argc, char** argv) {
     if (want("memory")) measureMemory(program, bench, runs, f);
     if (want("capture")) measureCapture(program, f);
     if (want("web")) measureWeb(runs, f);
+    if (want("windows")) measureWindows(program, runs, f);
 
     const long cores = sysconf(_SC_NPROCESSORS_ONLN);
     std::printf("veldrin speed, 800 x 600, %s, %ld cores\n\n", renderer.c_str(), cores);
@@ -189,6 +190,17 @@ int main(int argc, char** argv) {
             figure(f, "frame.p99", "desktop llvmpipe %.1f ms"), "< 16.7 ms");
         row("page: .wasm + .js gzipped, without images and track", figure(f, "web.gzip", "%.0f KB"),
             figure(f, "web.gzipAll", "with them %.0f KB"), "< 1024 KB");
+    }
+    if (want("windows")) {
+        row("Windows .exe, stripped", figure(f, "win.size", "%.1f MB"), "-", "-");
+        char label[64];
+        std::snprintf(label, sizeof label, "Wine: start to first frame, median of %d", runs);
+        row(label, figure(f, "win.first", "%.0f ms"), figure(f, "win.linuxFirst", "Linux, same X %.0f ms"),
+            "Linux + 20 %");
+        row("Wine: frame 104.9-115.669 s, --fps 0, median", figure(f, "win.median", "%.1f ms"),
+            figure(f, "win.linuxMedian", "Linux, same X %.1f ms"), "Linux + 20 %");
+        row("Wine: frame 104.9-115.669 s, --fps 0, p99", figure(f, "win.p99", "%.1f ms"),
+            figure(f, "win.linuxP99", "Linux, same X %.1f ms"), "Linux + 20 %");
     }
     std::printf("\nframes, update and capture in one run; start-up and memory over %d launches; timings are wall\n"
                 "clock on a machine that may be shared, Demo::update is this thread's CPU time. The page's figures\n"
