@@ -1,5 +1,5 @@
 // The fixed-function OpenGL 1.1 and GLU subset the show draws with, as the browser build offers
-// it over WebGL 2 (gl1.cpp): immediate mode with a current colour, normal and texture
+// it over WebGL 2 (gl1_*.cpp): immediate mode with a current colour, normal and texture
 // coordinate; triangles, polygons (as fans), lines and points; the two matrix stacks with
 // glOrtho, gluPerspective and gluLookAt; one light with colour material and GL_NORMALIZE;
 // blending, depth, and 2D textures with nearest filtering (GL_CLAMP meaning clamp-to-edge).
