@@ -46,4 +46,5 @@ void measureMemory(const std::string& program, const std::string& bench, int run
 void measureCapture(const std::string& program, Figures& out);
 
 // The browser build in headless Chromium (web.cpp); nothing when it or Chromium is missing.
-void measureWeb(int runs, Figures& out);
+// Figures "web.*", and "webBefore.*" for the page in the folder `before` when one is named.
+void measureWeb(int runs, const std::string& before, Figures& out);
