@@ -32,7 +32,10 @@ void flush() {
         s.pending.clear();
         return;
     }
-    programsUpload();
+    if (!programsUpload()) {
+        s.pending.clear();
+        return;
+    }
     emscripten_glBufferData(kArrayBuffer, long(s.pending.size() * sizeof(Vertex)), s.pending.data(), kStreamDraw);
     emscripten_glDrawArrays(s.pendingMode, 0, GLsizei(s.pending.size()));
     s.pending.clear();

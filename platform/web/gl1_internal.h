@@ -82,16 +82,9 @@ constexpr Matrix kIdentity = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
 constexpr int kModelViewDepth = 32;
 constexpr int kProjectionDepth = 4;
 
-struct Uniforms {
-    GLint modelViewProjection, modelView, normalMatrix, lighting, colourMaterial, normalize, lightPosition,
-        lightAmbient, lightDiffuse, pointSize, texturing, texture;
-};
-
 struct State {
     bool ready = false;
-    GLuint program = 0;
     GLuint buffer = 0;
-    Uniforms u{};
 
     Matrix modelView[kModelViewDepth];
     Matrix projection[kProjectionDepth];
@@ -130,10 +123,11 @@ void record(GLenum error);
 // product = a × b, each element summed left to right as the desktop GL does.
 Matrix multiply(const Matrix& a, const Matrix& b);
 
-// Compiles and links the shader and looks its uniforms up (gl1_programs.cpp).
+// Makes the programs the first frame draws with (gl1_programs.cpp).
 bool programsInit();
-// Hands the program the state the pending vertices were specified under.
-void programsUpload();
+// Picks the program for the state the pending vertices were specified under and hands it that
+// state; false when that program does not build.
+bool programsUpload();
 // The vertex array and its buffer (gl1_immediate.cpp).
 void immediateInit();
 // Draws what has collected, with the state it was specified under (gl1_immediate.cpp).

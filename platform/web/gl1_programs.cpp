@@ -1,6 +1,6 @@
-// The GL 1 layer's shader: what the fixed-function pipeline did for this show (per-vertex
-// lighting of one light with colour material, texture modulation), and the uniforms that hand
-// it the layer's state for each draw.
+// The GL 1 layer's shaders: what the fixed-function pipeline did for this show (per-vertex
+// lighting of one light with colour material, texture modulation), one program per kind of draw,
+// and the uniforms that hand it the layer's state for each draw.
 #include <cstdio>
 
 #include "platform/web/gl1_internal.h"
@@ -13,7 +13,35 @@ constexpr GLenum kVertexShader = 0x8B31;
 constexpr GLenum kCompileStatus = 0x8B81;
 constexpr GLenum kLinkStatus = 0x8B82;
 
-const char* const kVertexSource = R"(#version 300 es
+// One program per kind of draw: lit or not, textured or not. The sources are compiled with the
+// kind's switches defined before them, so an unlit or untextured draw does not run the lighting
+// or the texture lookup at all (a general shader's dead branches cost a software renderer on
+// every vertex and fragment). Lit draws keep the one general vertex shader, switched by uniforms:
+// a lean copy of it for each lit state let the renderer's compiler round one pixel of a lit face
+// differently, and the lit geometry is only a few thousand vertices.
+const char* const kPlainVertexSource = R"(
+layout(location = 0) in vec3 aPosition;
+layout(location = 1) in vec4 aColour;
+layout(location = 3) in vec2 aTexCoord;
+uniform mat4 uModelViewProjection;
+uniform float uPointSize;
+out vec4 vColour;
+#if TEXTURING
+out vec2 vTexCoord;
+#endif
+void main() {
+    vec4 position = vec4(aPosition, 1.0);
+    gl_Position = uModelViewProjection * position;
+    gl_PointSize = uPointSize;
+    vec4 colour = aColour;
+    vColour = clamp(colour, 0.0, 1.0);
+#if TEXTURING
+    vTexCoord = aTexCoord;
+#endif
+}
+)";
+
+const char* const kLitVertexSource = R"(
 layout(location = 0) in vec3 aPosition;
 layout(location = 1) in vec4 aColour;
 layout(location = 2) in vec3 aNormal;
@@ -56,17 +84,51 @@ void main() {
 }
 )";
 
-const char* const kFragmentSource = R"(#version 300 es
+const char* const kFragmentSource = R"(
 precision highp float;
 in vec4 vColour;
+#if TEXTURING
 in vec2 vTexCoord;
-uniform int uTexturing;
 uniform sampler2D uTexture;
+#endif
 out vec4 fragColour;
 void main() {
-    fragColour = uTexturing != 0 ? vColour * texture(uTexture, vTexCoord) : vColour;
+#if TEXTURING
+    fragColour = vColour * texture(uTexture, vTexCoord);
+#else
+    fragColour = vColour;
+#endif
 }
 )";
+
+struct Kind {
+    bool lit = false;
+    bool texturing = false;
+
+    int index() const { return int(lit) * 2 + int(texturing); }
+};
+constexpr int kKinds = 4;
+
+struct Uniforms {
+    GLint modelViewProjection, modelView, normalMatrix, lighting, colourMaterial, normalize, lightPosition,
+        lightAmbient, lightDiffuse, pointSize, texture;
+};
+
+struct Program {
+    GLuint name = 0;
+    bool failed = false;
+    Uniforms u{};
+};
+
+Program programs[kKinds];
+int inUse = -1;
+
+Kind currentKind() {
+    Kind kind;
+    kind.lit = s.lighting;
+    kind.texturing = s.texture2D && s.boundTexture < s.textureHasImage.size() && s.textureHasImage[s.boundTexture];
+    return kind;
+}
 
 // The inverse transpose of the upper 3 × 3, which carries normals into eye space.
 void normalMatrix(const Matrix& mv, float out[9]) {
@@ -87,9 +149,12 @@ void normalMatrix(const Matrix& mv, float out[9]) {
     out[8] = (a * e - b * d) * inv;
 }
 
-GLuint compile(GLenum type, const char* source) {
+GLuint compile(GLenum type, const Kind& kind, const char* source) {
+    const char* const defines =
+        kind.texturing ? "#version 300 es\n#define TEXTURING 1\n" : "#version 300 es\n#define TEXTURING 0\n";
+    const char* const parts[2] = {defines, source};
     const GLuint shader = emscripten_glCreateShader(type);
-    emscripten_glShaderSource(shader, 1, &source, nullptr);
+    emscripten_glShaderSource(shader, 2, parts, nullptr);
     emscripten_glCompileShader(shader);
     GLint ok = 0;
     emscripten_glGetShaderiv(shader, kCompileStatus, &ok);
@@ -101,45 +166,69 @@ GLuint compile(GLenum type, const char* source) {
     return shader;
 }
 
-}  // namespace
-
-bool programsInit() {
-    s.program = emscripten_glCreateProgram();
-    emscripten_glAttachShader(s.program, compile(kVertexShader, kVertexSource));
-    emscripten_glAttachShader(s.program, compile(kFragmentShader, kFragmentSource));
-    emscripten_glLinkProgram(s.program);
+// The kind's program, made on first use; null when it does not build.
+const Program* programFor(const Kind& kind) {
+    Program& p = programs[kind.index()];
+    if (p.name != 0 || p.failed) return p.failed ? nullptr : &p;
+    p.name = emscripten_glCreateProgram();
+    emscripten_glAttachShader(p.name, compile(kVertexShader, kind, kind.lit ? kLitVertexSource : kPlainVertexSource));
+    emscripten_glAttachShader(p.name, compile(kFragmentShader, kind, kFragmentSource));
+    emscripten_glLinkProgram(p.name);
     GLint linked = 0;
-    emscripten_glGetProgramiv(s.program, kLinkStatus, &linked);
+    emscripten_glGetProgramiv(p.name, kLinkStatus, &linked);
     if (linked == 0) {
         std::fprintf(stderr, "veldrin: the GL layer's shader does not link\n");
-        return false;
+        p.failed = true;
+        return nullptr;
     }
-    emscripten_glUseProgram(s.program);
-    const auto at = [](const char* name) { return emscripten_glGetUniformLocation(s.program, name); };
-    s.u = Uniforms{at("uModelViewProjection"), at("uModelView"), at("uNormalMatrix"), at("uLighting"),
+    const auto at = [&](const char* name) { return emscripten_glGetUniformLocation(p.name, name); };
+    p.u = Uniforms{at("uModelViewProjection"), at("uModelView"), at("uNormalMatrix"), at("uLighting"),
                    at("uColourMaterial"), at("uNormalize"), at("uLightPosition"), at("uLightAmbient"),
-                   at("uLightDiffuse"), at("uPointSize"), at("uTexturing"), at("uTexture")};
-    emscripten_glUniform1i(s.u.texture, 0);
-    return true;
+                   at("uLightDiffuse"), at("uPointSize"), at("uTexture")};
+    emscripten_glUseProgram(p.name);
+    inUse = kind.index();
+    if (p.u.texture >= 0) emscripten_glUniform1i(p.u.texture, 0);
+    return &p;
 }
 
-void programsUpload() {
+}  // namespace
+
+// Every context starts without programs; the two kinds that every scene draws with are made
+// now, so that a first frame does not wait for them.
+bool programsInit() {
+    for (Program& p : programs) p = Program{};
+    inUse = -1;
+    Kind plain;
+    Kind textured;
+    textured.texturing = true;
+    return programFor(plain) != nullptr && programFor(textured) != nullptr;
+}
+
+bool programsUpload() {
+    const Kind kind = currentKind();
+    const Program* p = programFor(kind);
+    if (p == nullptr) return false;
+    if (inUse != kind.index()) {
+        emscripten_glUseProgram(p->name);
+        inUse = kind.index();
+    }
     const Matrix& mv = s.modelView[s.modelViewTop];
     const Matrix mvp = multiply(s.projection[s.projectionTop], mv);
-    float normals[9];
-    normalMatrix(mv, normals);
-    emscripten_glUniformMatrix4fv(s.u.modelViewProjection, 1, GL_FALSE, mvp.m);
-    emscripten_glUniformMatrix4fv(s.u.modelView, 1, GL_FALSE, mv.m);
-    emscripten_glUniformMatrix3fv(s.u.normalMatrix, 1, GL_FALSE, normals);
-    emscripten_glUniform1i(s.u.lighting, !s.lighting ? 0 : s.light0 ? 2 : 1);
-    emscripten_glUniform1i(s.u.colourMaterial, s.colourMaterial ? 1 : 0);
-    emscripten_glUniform1i(s.u.normalize, s.normalize ? 1 : 0);
-    emscripten_glUniform4fv(s.u.lightPosition, 1, s.lightPosition);
-    emscripten_glUniform4fv(s.u.lightAmbient, 1, s.lightAmbient);
-    emscripten_glUniform4fv(s.u.lightDiffuse, 1, s.lightDiffuse);
-    emscripten_glUniform1f(s.u.pointSize, s.pointSize);
-    const bool textured = s.texture2D && s.boundTexture < s.textureHasImage.size() && s.textureHasImage[s.boundTexture];
-    emscripten_glUniform1i(s.u.texturing, textured ? 1 : 0);
+    emscripten_glUniformMatrix4fv(p->u.modelViewProjection, 1, GL_FALSE, mvp.m);
+    emscripten_glUniform1f(p->u.pointSize, s.pointSize);
+    if (kind.lit) {
+        float normals[9];
+        normalMatrix(mv, normals);
+        emscripten_glUniformMatrix4fv(p->u.modelView, 1, GL_FALSE, mv.m);
+        emscripten_glUniformMatrix3fv(p->u.normalMatrix, 1, GL_FALSE, normals);
+        emscripten_glUniform1i(p->u.lighting, s.light0 ? 2 : 1);
+        emscripten_glUniform1i(p->u.colourMaterial, s.colourMaterial ? 1 : 0);
+        emscripten_glUniform1i(p->u.normalize, s.normalize ? 1 : 0);
+        emscripten_glUniform4fv(p->u.lightPosition, 1, s.lightPosition);
+        emscripten_glUniform4fv(p->u.lightAmbient, 1, s.lightAmbient);
+        emscripten_glUniform4fv(p->u.lightDiffuse, 1, s.lightDiffuse);
+    }
+    return true;
 }
 
 }  // namespace gl1
