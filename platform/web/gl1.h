@@ -129,5 +129,5 @@ void glTexParameteri(GLenum target, GLenum name, GLint param);
 void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border,
                   GLenum format, GLenum type, const GLvoid* pixels);
 
-// Sets up the layer's shader and buffers on the current WebGL 2 context (the window does it).
+// Sets up the layer's programs and buffers on the current WebGL 2 context (the window does it).
 bool gl1Init();
