@@ -65,4 +65,5 @@ Launch launch(const std::string& program, const std::vector<std::string>& args, 
 void measureWindows(const std::string& program, int runs, Figures& out);
 
 // The browser build in headless Chromium (web.cpp); nothing when it or Chromium is missing.
-void measureWeb(int runs, Figures& out);
+// Figures "web.*", and "webBefore.*" for the page in the folder `before` when one is named.
+void measureWeb(int runs, const std::string& before, Figures& out);

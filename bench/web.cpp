@@ -2,13 +2,15 @@
 // headless Chromium drawing WebGL in software (SwiftShader), in real time: the page driven
 // through Chromium's DevTools protocol on a pipe (no network port), its own timings read back
 // from it. Also the gzipped size of the code the page downloads, without the images and the
-// track that are embedded in the .wasm.
+// track that are embedded in the .wasm. Given an earlier page's folder, its runs alternate with
+// the current page's, so both see the same machine.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,15 +18,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/bench.h"
 
 namespace {
 
-const std::string kPage = std::string(VELDRIN_SOURCE_DIR) + "/build/web";
 
 std::string readAll(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -168,9 +171,9 @@ private:
 };
 
 // The page's report after a run of timed frames, as name → value.
-Figures runFrames(const std::string& query, double seconds) {
+Figures runFrames(const std::string& page, const std::string& query, double seconds) {
     Figures figures;
-    Browser browser("file://" + kPage + "/index.html?" + query);
+    Browser browser("file://" + page + "/index.html?" + query);
     if (!browser.attach()) return figures;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < deadline) {
@@ -186,13 +189,10 @@ Figures runFrames(const std::string& query, double seconds) {
     return figures;
 }
 
-}  // namespace
-
-void measureWeb(int runs, Figures& out) {
-    if (access((kPage + "/veldrin.wasm").c_str(), R_OK) != 0 || access("/usr/bin/chromium", X_OK) != 0) return;
-
+// The download sizes of the page in the folder `page`, under "PREFIX.gzip" and "PREFIX.gzipAll".
+void measureSizes(const std::string& page, const std::string& prefix, Figures& out) {
     // The code the page downloads: the .js, and the .wasm without the images and the track.
-    std::string wasm = readAll(kPage + "/veldrin.wasm");
+    std::string wasm = readAll(page + "/veldrin.wasm");
     // The linker leaves runs of zeros out of the data it places, so an asset appears in pieces.
     for (const auto& entry : std::filesystem::directory_iterator(std::string(VELDRIN_SOURCE_DIR) + "/assets")) {
         const std::string ext = entry.path().extension();
@@ -210,26 +210,52 @@ void measureWeb(int runs, Figures& out) {
             if (from == std::string::npos) break;
         }
     }
-    const double js = gzippedBytes(readAll(kPage + "/veldrin.js"));
+    const double js = gzippedBytes(readAll(page + "/veldrin.js"));
     const double code = gzippedBytes(wasm);
-    if (js >= 0.0 && code >= 0.0) out["web.gzip"] = (js + code) / 1024.0;
-    const double whole = gzippedBytes(readAll(kPage + "/veldrin.wasm"));
-    if (whole >= 0.0 && js >= 0.0) out["web.gzipAll"] = (js + whole) / 1024.0;
+    if (js >= 0.0 && code >= 0.0) out[prefix + ".gzip"] = (js + code) / 1024.0;
+    const double whole = gzippedBytes(readAll(page + "/veldrin.wasm"));
+    if (whole >= 0.0 && js >= 0.0) out[prefix + ".gzipAll"] = (js + whole) / 1024.0;
+}
 
-    // Load to first frame: a one-frame run from the start, the page freshly opened each time.
-    std::vector<double> firsts;
+}  // namespace
+
+void measureWeb(int runs, const std::string& before, Figures& out) {
+    const std::string current = std::string(VELDRIN_SOURCE_DIR) + "/build/web";
+    if (access((current + "/veldrin.wasm").c_str(), R_OK) != 0 || access("/usr/bin/chromium", X_OK) != 0) return;
+    std::vector<std::pair<std::string, std::string>> pages = {{current, "web"}};
+    if (!before.empty() && access((before + "/veldrin.wasm").c_str(), R_OK) == 0) pages.insert(pages.begin(), {before, "webBefore"});
+    for (const auto& [page, prefix] : pages) measureSizes(page, prefix, out);
+
+    // Load to first frame: a one-frame run from the start, the page freshly opened each time;
+    // every run is kept ("PREFIX.first.N"), a slow one is what a viewer meets.
+    std::map<std::string, std::vector<double>> firsts;
     for (int i = 0; i < runs; ++i) {
-        const Figures f = runFrames("frames=1", 60.0);
-        const auto it = f.find("firstFrameAt");
-        if (it != f.end() && it->second > 0.0) firsts.push_back(it->second);
+        for (const auto& [page, prefix] : pages) {
+            const Figures f = runFrames(page, "frames=1", 60.0);
+            const auto it = f.find("firstFrameAt");
+            const double first = it != f.end() && it->second > 0.0 ? it->second : -1.0;
+            out[prefix + ".first." + std::to_string(i)] = first;
+            if (first > 0.0) firsts[prefix].push_back(first);
+        }
     }
-    out["web.first"] = median(firsts);
-
-    // The busiest stretch, one frame after the other, each drawn and finished.
+    // The busiest stretch, one frame after the other, each drawn and finished; the figures are
+    // the medians over the runs.
     const int frames = int((kBusyTo - kBusyFrom) * 60.0);
-    const Figures busy = runFrames("frames=" + std::to_string(frames) + "&start=" + std::to_string(kBusyFrom), 300.0);
-    for (const char* key : {"median", "p99"}) {
-        const auto it = busy.find(key);
-        if (it != busy.end()) out[std::string("web.") + key] = it->second;
+    const int busyRuns = std::min(runs, 3);
+    std::map<std::string, std::vector<double>> medians, p99s;
+    for (int i = 0; i < busyRuns; ++i) {
+        for (const auto& [page, prefix] : pages) {
+            const Figures busy = runFrames(
+                page, "frames=" + std::to_string(frames) + "&start=" + std::to_string(kBusyFrom), 300.0);
+            if (busy.count("median") != 0) medians[prefix].push_back(busy.at("median"));
+            if (busy.count("p99") != 0) p99s[prefix].push_back(busy.at("p99"));
+        }
+    }
+    for (const auto& [page, prefix] : pages) {
+        out[prefix + ".first"] = median(firsts[prefix]);
+        out[prefix + ".firstMax"] =
+            firsts[prefix].empty() ? -1.0 : *std::max_element(firsts[prefix].begin(), firsts[prefix].end());
+        out[prefix + ".median"] = median(medians[prefix]);
+        out[prefix + ".p99"] = median(p99s[prefix]);
     }
 }

@@ -1,5 +1,5 @@
 // The fixed-function OpenGL 1.1 and GLU subset the show draws with, as the browser build offers
-// it over WebGL 2 (gl1.cpp): immediate mode with a current colour, normal and texture
+// it over WebGL 2 (gl1_*.cpp): immediate mode with a current colour, normal and texture
 // coordinate; triangles, polygons (as fans), lines and points; the two matrix stacks with
 // glOrtho, gluPerspective and gluLookAt; one light with colour material and GL_NORMALIZE;
 // blending, depth, and 2D textures with nearest filtering (GL_CLAMP meaning clamp-to-edge).
@@ -129,5 +129,5 @@ void glTexParameteri(GLenum target, GLenum name, GLint param);
 void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border,
                   GLenum format, GLenum type, const GLvoid* pixels);
 
-// Sets up the layer's shader and buffers on the current WebGL 2 context (the window does it).
+// Sets up the layer's programs and buffers on the current WebGL 2 context (the window does it).
 bool gl1Init();

@@ -69,7 +69,9 @@ add_library(veldrin_platform STATIC
     platform/track_magnitudes.cpp
     platform/track_ring.cpp
     platform/web/frame_loop.cpp
-    platform/web/gl1.cpp
+    platform/web/gl1_immediate.cpp
+    platform/web/gl1_programs.cpp
+    platform/web/gl1_state.cpp
     platform/web/page.cpp
     platform/web/steady_clock.cpp
     platform/web/web_audio.cpp

@@ -63,6 +63,22 @@ PageRun openPage(const std::string& query, const std::string& output, int width 
     return run;
 }
 
+// The page's picture as RGB, made with the query at that window size; empty when there is none.
+std::vector<std::uint8_t> screenshot(const std::string& query, int width, int height) {
+    TempFolder shot;
+    const std::string path = shot.path() + "/shot.png";
+    openPage(query, "--screenshot=" + path, width, height);
+    const std::string bytes = readFile(path);
+    PngImage image;
+    std::vector<std::uint8_t> rgb;
+    if (!decodePng(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), image) ||
+        image.width != width || image.height != height)
+        return rgb;
+    for (std::size_t i = 0; i < image.pixels.size(); i += std::size_t(image.channels))
+        rgb.insert(rgb.end(), &image.pixels[i], &image.pixels[i] + 3);
+    return rgb;
+}
+
 // The lines of the page's report block.
 std::vector<std::string> reportLines(const std::string& dom) {
     const std::string open = "<pre id=\"report\">";
@@ -109,22 +125,48 @@ TEST_F(WebPage, StillsMatchTheReferenceFrames) {
         int height = 0;
         const std::vector<std::uint8_t> reference = readReferenceFrame(second, width, height);
         ASSERT_FALSE(reference.empty());
-        TempFolder shot;
-        const std::string path = shot.path() + "/still.png";
-        const std::string size = std::to_string(width) + "x" + std::to_string(height);
-        openPage("still=" + std::to_string(second) + "&size=" + size, "--screenshot=" + path, width, height);
-        const std::string bytes = readFile(path);
-        PngImage still;
-        ASSERT_TRUE(decodePng(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), still));
-        ASSERT_TRUE(still.width == width && still.height == height);
-        std::vector<std::uint8_t> rgb;
-        for (std::size_t i = 0; i < still.pixels.size(); i += std::size_t(still.channels))
-            rgb.insert(rgb.end(), &still.pixels[i], &still.pixels[i] + 3);
+        const std::vector<std::uint8_t> rgb =
+            screenshot("still=" + std::to_string(second) + "&size=" + std::to_string(width) + "x" +
+                           std::to_string(height),
+                       width, height);
+        ASSERT_EQ(rgb.size(), reference.size());
         const FrameDifference difference = compareFrames(rgb, reference, kSwiftShader);
         EXPECT_TRUE(difference.within()) << difference.beyond << " of " << difference.channels
                                          << " channels differ by more than " << kSwiftShader.levels
                                          << " levels (by up to " << difference.largest << ")";
     }
+}
+
+// Without parameters the page opens on its front screen: the title, the prompt and the keys on
+// a panel over a still of the show that the page drew itself (80 s when no start is given), not
+// on a black canvas.
+TEST_F(WebPage, FrontScreenShowsTheTitleOverAStillOfTheShow) {
+    const PageRun front = openPage("", "--dump-dom");
+    EXPECT_EQ(title(front.dom), "veldrin | korrimeet 2006");
+    EXPECT_NE(front.dom.find("<div id=\"cover\"><div id=\"panel\">"), std::string::npos) << "the cover is hidden";
+    EXPECT_NE(front.dom.find(">veldrin | korrimeet 2006</h1>"), std::string::npos);
+    EXPECT_NE(front.dom.find(">click to play</div>"), std::string::npos);
+    EXPECT_EQ(consoleLines(front.log), std::vector<std::string>{});
+
+    const std::vector<std::uint8_t> shot = screenshot("", 800, 600);
+    const std::vector<std::uint8_t> still = screenshot("still=80", 800, 600);
+    ASSERT_EQ(shot.size(), std::size_t(800 * 600 * 3));
+    ASSERT_EQ(still.size(), shot.size());
+    // Above the panel the picture is the still's, byte for byte.
+    const long abovePanel = 800 * 200 * 3;
+    EXPECT_TRUE(std::equal(shot.begin(), shot.begin() + abovePanel, still.begin()));
+    EXPECT_GT(std::count_if(still.begin(), still.begin() + abovePanel, [](std::uint8_t v) { return v > 40; }),
+              abovePanel / 20)
+        << "the still itself is dark";
+    // The panel darkens the still to less than a third, so light grey there is the title's text.
+    int lightOnThePanel = 0;
+    for (int y = 235; y < 280; ++y) {
+        for (int x = 220; x < 580; ++x) {
+            const std::uint8_t* p = &shot[std::size_t(y * 800 + x) * 3];
+            lightOnThePanel += p[0] > 150 && p[1] > 150 && p[2] > 150 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(lightOnThePanel, 200);
 }
 
 TEST_F(WebPage, RunsOnItsFixedStepClockWithoutErrors) {
