@@ -22,8 +22,11 @@ esac
 tools/install-deps.sh windows
 tools/windows-deps.sh
 
-cmake -S . -B build/windows-cmake --toolchain platform/win32/toolchain.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DVELDRIN_TESTS="$tests" -DVELDRIN_BENCH=OFF >/dev/null
+# The toolchain counts only when the build folder is made.
+toolchain=()
+[ -f build/windows-cmake/CMakeCache.txt ] || toolchain=(--toolchain platform/win32/toolchain.cmake)
+cmake -S . -B build/windows-cmake "${toolchain[@]}" -DCMAKE_BUILD_TYPE=Release -DVELDRIN_TESTS="$tests" \
+  -DVELDRIN_BENCH=OFF >/dev/null
 cmake --build build/windows-cmake -j"$(nproc)"
 
 mkdir -p build/windows

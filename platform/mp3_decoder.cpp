@@ -45,14 +45,26 @@ off_t seekBytes(void* source, off_t offset, int whence) {
 
 mpg123_handle* asHandle(void* handle) { return static_cast<mpg123_handle*>(handle); }
 
+// A handle with the pinned synthesis, or none: a library built without it must not quietly
+// decode with another.
+mpg123_handle* newHandle() {
+    int err = MPG123_OK;
+    mpg123_handle* mh = mpg123_new(Mp3Decoder::kSynthesis, &err);
+    if (mh != nullptr && Mp3Decoder::kSynthesis != nullptr &&
+        std::strcmp(mpg123_current_decoder(mh), Mp3Decoder::kSynthesis) != 0) {
+        mpg123_delete(mh);
+        return nullptr;
+    }
+    return mh;
+}
+
 // Whether the stream's own length information (the frame count of a Xing/Info header, an ID3
 // TLEN) promises more frames than the stream holds. libmpg123 takes that count for the gapless
 // bookkeeping and, when it resamples, walks it one frame at a time: a four-byte field in a tiny
 // file can then hold open() for minutes. Here the file is read at its own rate, where nothing
 // is walked, and the claim is compared with the frames a scan counts.
 bool overstatesItsLength(const unsigned char* bytes, std::size_t size) {
-    int err = MPG123_OK;
-    mpg123_handle* mh = mpg123_new(nullptr, &err);
+    mpg123_handle* mh = newHandle();
     if (mh == nullptr) return false;
     Mp3Decoder::Reader reader{bytes, size, 0};
     bool overstated = false;
@@ -78,9 +90,11 @@ bool Mp3Decoder::fail(const char* reason) {
 const char* Mp3Decoder::openHandle() {
     if (handle_ != nullptr) mpg123_delete(asHandle(handle_));  // closes the reader too
     handle_ = nullptr;
-    int err = MPG123_OK;
-    mpg123_handle* mh = mpg123_new(nullptr, &err);
-    if (mh == nullptr) return "libmpg123 would not create a decoder";
+    mpg123_handle* mh = newHandle();
+    if (mh == nullptr) {
+        return Mp3Decoder::kSynthesis != nullptr ? "libmpg123 has no x86-64 synthesis to decode the music track with"
+                                                 : "libmpg123 would not create a decoder";
+    }
     handle_ = mh;
     reader_.offset = 0;
 
@@ -132,11 +146,21 @@ bool Mp3Decoder::open(const unsigned char* bytes, std::size_t size) {
         return fail("the music track cannot be converted to 44.1 kHz stereo");
     }
     // Measured with libmpg123 1.31: after a seek, a 44.1 kHz stereo stream continues bit for
-    // bit; a resampled or a mono one comes out slightly different on some frames.
+    // bit with the AVX synthesis only; a resampled or a mono one comes out slightly different on
+    // some frames. The x86-64 and generic syntheses sum their filter taps in an order that
+    // follows the count of frames decoded so far, so after a seek some frames differ in the
+    // last bits too: the pinned decoder always decodes through (the whole track in a fraction
+    // of a second). The browser's generic build keeps the library's seek, faster there, where
+    // nothing promises the desktop's bits.
     mpg123_frameinfo info{};
-    seeksExactly_ = mpg123_info(mh, &info) == MPG123_OK && info.rate == kRate && info.mode != MPG123_M_MONO;
+    seeksExactly_ = kSynthesis == nullptr && mpg123_info(mh, &info) == MPG123_OK && info.rate == kRate &&
+                    info.mode != MPG123_M_MONO;
     length_ = std::uint64_t(length);
     return true;
+}
+
+const char* Mp3Decoder::synthesis() const {
+    return handle_ != nullptr ? mpg123_current_decoder(asHandle(handle_)) : nullptr;
 }
 
 void Mp3Decoder::endsAt(std::uint64_t frame) {

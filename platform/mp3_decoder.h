@@ -4,10 +4,11 @@
 // open() does what has to happen before anything plays: it checks that the bytes are MPEG
 // audio and learns the exact length (gapless, so exactly the encoded samples), so that a stream
 // that cannot be played is refused at once. read() then decodes onward from the position, and
-// seek() moves the position. Wherever the decoder was moved, every sample comes out bit for bit
-// as a decode from the start gives it: libmpg123's own frame index and sample-accurate seek are
-// used where they resume exactly (44.1 kHz stereo: nothing resampled, no channel doubled, and
-// enough frames re-read for the bit reservoir); any other stream is decoded through instead.
+// seek() moves the position. Wherever the desktop's decoder was moved, every sample comes out
+// bit for bit as a decode from the start gives it: it decodes through to the position (the
+// pinned synthesis does not resume exactly after libmpg123's own seek). The browser build
+// keeps libmpg123's frame index and sample-accurate seek for 44.1 kHz stereo (nothing
+// resampled, no channel doubled, enough frames re-read for the bit reservoir).
 // Not thread-safe: one thread at a time decodes.
 #pragma once
 
@@ -19,6 +20,16 @@ public:
     static constexpr int kRate = 44100;
     // Longer tracks are refused: their frame numbers must stay far inside 32 bits.
     static constexpr std::uint64_t kMaxFrames = std::uint64_t(30) * 60 * kRate;
+    // The synthesis every decode uses, by libmpg123's name. Left to itself the library picks the
+    // fastest one the processor runs (AVX, SSE, ...), and those round differently in the last
+    // bits: a spectrum threshold crossed on another frame changes the rest of a scene. The
+    // x86-64 one runs on every x86-64 processor, so a capture is the same on all of them. Other
+    // targets (the browser's generic build) keep the library's one choice: nullptr.
+#if defined(__x86_64__) || defined(_M_X64)
+    static constexpr const char* kSynthesis = "x86-64";
+#else
+    static constexpr const char* kSynthesis = nullptr;
+#endif
 
     Mp3Decoder() = default;
     ~Mp3Decoder() { close(); }
@@ -46,6 +57,8 @@ public:
     bool seek(std::uint64_t frame);
 
     const char* error() const { return error_; }
+    // libmpg123's name of the synthesis the open decoder uses; nullptr when closed.
+    const char* synthesis() const;
 
     struct Reader {
         const unsigned char* data = nullptr;

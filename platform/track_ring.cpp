@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "platform/atomic_wait.h"
+#include "platform/debug_print.h"
 
 namespace {
 
@@ -39,6 +40,8 @@ bool TrackRing::open(const unsigned char* bytes, std::size_t size) {
         std::snprintf(error_, sizeof error_, "%s", decoder_.error());
         return false;
     }
+    if (const char* synthesis = decoder_.synthesis())
+        debugPrint("veldrin: the music decodes with libmpg123's %s synthesis", synthesis);
     capacity_ = std::min(kFrames, decoder_.length());
     samples_.reset(new (std::nothrow) float[std::size_t(2 * capacity_)]);
     if (samples_ == nullptr) {

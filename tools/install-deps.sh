@@ -25,9 +25,11 @@ case "${1:-build}" in
   *) echo "usage: $0 build|test|capture|web|web-test|windows" >&2; exit 2 ;;
 esac
 
+# One query for all: the scripts call this on every run.
+installed="$(dpkg-query -W -f='${Package} ${Status}\n' "${wanted[@]}" 2>/dev/null | sed -n 's/ install ok installed$//p' || true)"
 missing=()
 for package in "${wanted[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+  grep -qxF "$package" <<< "$installed" || missing+=("$package")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

@@ -15,7 +15,7 @@ namespace {
 constexpr const char* kClassName = "TAVO";
 constexpr WORD kIconResource = 101;
 constexpr int kColorBits = 32;
-// The DEVMODEA the switch is described with ends after the colour-management fields; the two
+// The DEVMODEA of Windows 95 and NT 4 (148 bytes) ends after the colour-management fields; the two
 // panning fields newer headers add are never read for a mode change.
 constexpr WORD kDevModeSize = 148;
 static_assert(sizeof(DEVMODEA) >= kDevModeSize);

@@ -9,13 +9,16 @@
 
 #include "platform/png_texture.h"
 
-FrameDifference compareFrames(const std::vector<std::uint8_t>& frame, const std::vector<std::uint8_t>& reference) {
+FrameDifference compareFrames(const std::vector<std::uint8_t>& frame, const std::vector<std::uint8_t>& reference,
+                              FrameTolerance tolerance) {
     FrameDifference result;
+    result.tolerance = tolerance;
     result.channels = std::min(frame.size(), reference.size());
     result.picture.resize(result.channels);
     for (std::size_t i = 0; i < result.channels; ++i) {
         const int d = std::abs(int(frame[i]) - int(reference[i]));
-        result.beyond += d > 3 ? 1 : 0;
+        result.beyond += d > tolerance.levels ? 1 : 0;
+        result.largest = std::max(result.largest, d);
         result.picture[i] = std::uint8_t(std::min(255, d * 8));
     }
     // Frames of different sizes never match.

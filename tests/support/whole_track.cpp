@@ -9,6 +9,8 @@
 
 #include <mpg123.h>
 
+#include "platform/mp3_decoder.h"
+
 namespace {
 
 struct Bytes {
@@ -37,7 +39,7 @@ off_t seekBytes(void* source, off_t offset, int whence) {
 
 std::vector<float> decodeWholeTrack(const unsigned char* data, std::size_t size) {
     mpg123_init();
-    mpg123_handle* mh = mpg123_new(nullptr, nullptr);
+    mpg123_handle* mh = mpg123_new(Mp3Decoder::kSynthesis, nullptr);  // the samples the program decodes
     Bytes bytes{data, size, 0};
     std::vector<float> samples;
     mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);

@@ -1,6 +1,6 @@
 // The oracle for decoded music: a whole track decoded in one go from its start to its end by
-// libmpg123 itself, with the settings the program asks for (44.1 kHz stereo float, gapless),
-// without anything of the program's own decoder.
+// libmpg123 itself, with the settings the program asks for (44.1 kHz stereo float, gapless, the
+// pinned synthesis), without anything of the program's own decoder.
 #pragma once
 
 #include <cstddef>

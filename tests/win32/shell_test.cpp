@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -25,10 +26,20 @@ std::string programPath() {
     return path;
 }
 
+// The program, quoted, and its arguments. (Appended piece by piece: GCC 12 warns falsely about
+// a literal + string&& at -O2.)
+std::string commandLine(const std::string& arguments) {
+    std::string command = "\"";
+    command += programPath();
+    command += "\" ";
+    command += arguments;
+    return command;
+}
+
 class Child {
 public:
     explicit Child(const std::string& arguments) {
-        std::string command = "\"" + programPath() + "\" " + arguments;
+        std::string command = commandLine(arguments);
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         started_ = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
@@ -166,6 +177,7 @@ TEST(WindowsShell, WindowedClientIs800x600AndEscapeEndsWithZero) {
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(clientSize(window).cx, 800);
     EXPECT_EQ(clientSize(window).cy, 600);
+    EXPECT_EQ(GetClassLongPtrA(window, GCL_STYLE), ULONG_PTR(CS_HREDRAW | CS_VREDRAW | CS_OWNDC));
     // A key code past 255 is the system's, not the show's: whose low byte is Escape's ends
     // nothing. The sent message returns once the window procedure has taken it; a few frames
     // later the show must still run.
@@ -175,6 +187,86 @@ TEST(WindowsShell, WindowedClientIs800x600AndEscapeEndsWithZero) {
     EXPECT_TRUE(child.running());
     PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_EQ(child.exitStatus(kEndLimitMs), 0);
+}
+
+// The show's one log: each frame's music time as "%08.4f", through OutputDebugStringA, to a
+// debugger. The test is that debugger; after some frames it closes the window.
+TEST(WindowsShell, DebuggerHearsEachFramesMusicTime) {
+    std::string command = commandLine("--windowed");
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr,
+                               nullptr, &startup, &child));
+    std::vector<std::string> times;
+    bool ended = false;
+    DWORD exitStatus = 99;
+    const ULONGLONG until = GetTickCount64() + kStartLimitMs;
+    while (!ended && GetTickCount64() < until) {
+        DEBUG_EVENT event{};
+        if (!WaitForDebugEvent(&event, 50)) continue;
+        DWORD answer = DBG_CONTINUE;
+        switch (event.dwDebugEventCode) {
+            case OUTPUT_DEBUG_STRING_EVENT: {
+                std::string text(event.u.DebugString.nDebugStringLength, '\0');
+                SIZE_T read = 0;
+                ReadProcessMemory(child.hProcess, event.u.DebugString.lpDebugStringData, text.data(), text.size(),
+                                  &read);
+                text.resize(read);
+                if (!text.empty() && text.back() == '\0') text.pop_back();
+                times.push_back(text);
+                if (times.size() == 30) {
+                    Search search{child.dwProcessId, "TAVO", nullptr, nullptr};
+                    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+                    if (search.found != nullptr) PostMessageA(search.found, WM_CLOSE, 0, 0);
+                }
+                break;
+            }
+            case EXCEPTION_DEBUG_EVENT:
+                if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) answer = DBG_EXCEPTION_NOT_HANDLED;
+                break;
+            case CREATE_PROCESS_DEBUG_EVENT: CloseHandle(event.u.CreateProcessInfo.hFile); break;
+            case LOAD_DLL_DEBUG_EVENT: CloseHandle(event.u.LoadDll.hFile); break;
+            case EXIT_PROCESS_DEBUG_EVENT:
+                ended = true;
+                exitStatus = event.u.ExitProcess.dwExitCode;
+                break;
+            default: break;
+        }
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, answer);
+    }
+    if (!ended) TerminateProcess(child.hProcess, 99);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(exitStatus, 0u);
+    ASSERT_GE(times.size(), 30u);
+    EXPECT_EQ(times[0], "000.0000");
+    double last = 0.0;
+    for (const std::string& time : times) {
+        ASSERT_EQ(time.size(), 8u) << time;
+        ASSERT_EQ(time[3], '.') << time;
+        const double seconds = std::stod(time);
+        EXPECT_GE(seconds, last);
+        last = seconds;
+    }
+    EXPECT_GT(last, 0.0);
+}
+
+// The icon the class is registered with: resource 101, a 32 × 32 and a 16 × 16 image.
+TEST(WindowsShell, ProgramCarriesIcon101In32And16) {
+    HMODULE program = LoadLibraryExA(programPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(program, nullptr);
+    HRSRC group = FindResourceA(program, MAKEINTRESOURCEA(101), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+    ASSERT_NE(group, nullptr);
+    const auto* directory = static_cast<const BYTE*>(LockResource(LoadResource(program, group)));
+    ASSERT_NE(directory, nullptr);
+    // A header of three words, then 14 bytes an image, its width first (0 means 256).
+    const int count = directory[4] | directory[5] << 8;
+    std::string widths;
+    for (int i = 0; i < count; ++i) widths += std::to_string(directory[6 + 14 * i]) + " ";
+    EXPECT_EQ(widths, "32 16 ");
+    FreeLibrary(program);
 }
 
 TEST(WindowsShell, BadUsageEndsWithTwo) {

@@ -17,6 +17,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
 import analysis  # noqa: E402
+import ico       # noqa: E402
 import images    # noqa: E402
 import music     # noqa: E402
 import pngio     # noqa: E402
@@ -41,6 +42,10 @@ def make_images():
     pics.append(("icon16", images.icon(16), IMAGE_GAMMA))
     for key, arr, gamma in pics:
         pngio.write_png(os.path.join(ASSETS, key + ".png"), arr, gamma)
+    # The Windows build's icon resource: the same two window icons.
+    icons = {key: np.ascontiguousarray(arr, dtype=np.uint8) for key, arr, _ in pics if key.startswith("icon")}
+    ico.write_ico(os.path.join(ASSETS, "veldrin.ico"),
+                  [(a.shape[1], a.shape[0], a.tobytes()) for a in (icons["icon32"], icons["icon16"])])
     os.makedirs(os.path.dirname(SHEET), exist_ok=True)
     pngio.write_png(SHEET, images.contact_sheet([(k, a) for k, a, _ in pics]), IMAGE_GAMMA)
     print(f"wrote {len(pics)} images and {os.path.relpath(SHEET, ROOT)}")
