@@ -26,7 +26,7 @@ ctest --preset release
 wine_prefix=build/windows-cmake/wine-prefix
 trap 'tools/wine-run --prefix "$wine_prefix" --stop' EXIT
 tools/wine-run --prefix "$wine_prefix" --boot
-ctest --test-dir build/windows-cmake --output-on-failure
+ctest --test-dir build/windows-cmake -j"$jobs" --output-on-failure
 tools/wine-run --prefix "$wine_prefix" --stop
 trap - EXIT
 

@@ -214,7 +214,8 @@ TEST(WindowsShell, DebuggerHearsEachFramesMusicTime) {
                                   &read);
                 text.resize(read);
                 if (!text.empty() && text.back() == '\0') text.pop_back();
-                times.push_back(text);
+                // The program's own notes (which decoder plays the music) share the channel.
+                if (text.rfind("veldrin: ", 0) != 0) times.push_back(text);
                 if (times.size() == 30) {
                     Search search{child.dwProcessId, "TAVO", nullptr, nullptr};
                     EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
