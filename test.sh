@@ -22,10 +22,13 @@ ctest --preset release
 
 # The Windows suite under Wine and Xvfb: one Wine server and X screen kept for the whole run (a
 # test then starts in a fraction of a second instead of two), stopped however the run ends.
-./windows.sh --tests
+# windows.sh runs the .exe too (for the archive's usage text and screenshot), so the server is up
+# before it.
+tools/install-deps.sh windows
 wine_prefix=build/windows-cmake/wine-prefix
 trap 'tools/wine-run --prefix "$wine_prefix" --stop' EXIT
 tools/wine-run --prefix "$wine_prefix" --boot
+./windows.sh --tests
 ctest --test-dir build/windows-cmake -j"$jobs" --output-on-failure
 tools/wine-run --prefix "$wine_prefix" --stop
 trap - EXIT
