@@ -28,6 +28,8 @@ tools/install-deps.sh windows
 wine_prefix=build/windows-cmake/wine-prefix
 trap 'tools/wine-run --prefix "$wine_prefix" --stop' EXIT
 tools/wine-run --prefix "$wine_prefix" --boot
+# The mode switch's own screen too, made while no test runs on the other.
+tools/wine-run --prefix "$wine_prefix" --screen 800x600 --boot
 ./windows.sh --tests
 ctest --test-dir build/windows-cmake -j"$jobs" --output-on-failure
 tools/wine-run --prefix "$wine_prefix" --stop
