@@ -13,7 +13,8 @@ build=(build-essential cmake pkg-config libsdl2-dev libgl-dev libglu1-mesa-dev l
        libpng-dev zlib1g-dev libmpg123-dev libkissfft-dev)
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev ffmpeg)
 web=(emscripten python3 patch xz-utils bzip2)
-windows=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 xvfb xauth zip cmake make pkg-config patch xz-utils bzip2)
+windows=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 xvfb xauth zip python3 cmake make pkg-config patch xz-utils
+         bzip2)
 
 case "${1:-build}" in
   build) wanted=("${build[@]}") ;;
