@@ -3,8 +3,13 @@
 //   start=S, fps=N   the live show, as --start and --fps (the page starts it on a click)
 //   still=S          the one frame at music time S of a fixed-step 60 fps run, the first frame
 //                    `veldrin --frames DIR --start S` writes; size=WxH sets the canvas (800x600)
-//   frames=N         N frames of a fixed-step run from start=S, one per display frame, silent,
-//                    each timed (drawing and glFinish): the page's own test and benchmark
+//   frames=N         N frames of a fixed-step run from start=S, one after the other as fast as
+//                    the browser allows, silent, each timed (drawing and glFinish): the page's
+//                    own test and benchmark. The report also says when the page's loading
+//                    reached each stage, and where the first frame's time went.
+//   paced            with frames=N: drawn at the display's rate as the show is, never waited
+//                    for; the figures are then the times between frames, and "late" counts
+//                    the frames that missed a display frame's deadline
 //   values=T,T,...   the spectrum at those music times in ms, and a digest of every image as
 //                    uploaded: to compare with the desktop's
 // Whatever the page reports ends up in its title and its report block.
@@ -38,6 +43,7 @@ struct PageArguments {
     Options options;
     bool still = false;
     std::uint64_t frames = 0;
+    bool paced = false;
     std::string values;
 };
 
@@ -71,6 +77,8 @@ bool parseArguments(int argc, char** argv, PageArguments& page, std::string& err
             ok = parseSize(value, page.options.width, page.options.height);
         } else if (name == "frames") {
             ok = parseCount(value, page.frames);
+        } else if (name == "paced") {
+            page.paced = true;
         } else if (name == "values") {
             page.values = value;
         } else {
@@ -84,8 +92,11 @@ bool parseArguments(int argc, char** argv, PageArguments& page, std::string& err
     if (page.options.start >= kTrackSeconds) error = "start: the music ends at 187.06 s";
     else if (sizeGiven && !page.still) error = "size applies to still";
     else if ((page.still || page.frames > 0) && page.options.fps.num == 0) error = "a fixed-step run needs fps above 0";
+    else if (page.paced && page.frames == 0) error = "paced applies to frames";
     return error.empty();
 }
+
+double msOf(std::int64_t ns) { return double(ns) / 1e6; }
 
 // The fixed-step run the still, the timed frames and the values share: the canvas at the given
 // size, the 800 × 600 screen space stretched over it, the spectrum at each frame's own time.
@@ -93,8 +104,18 @@ struct FixedStepRun {
     std::unique_ptr<FixedStepClock> clock;
     std::unique_ptr<AudioOutput> audio;
     std::vector<double> frameMs;
-    double firstFrameAtMs = -1.0;  // since the page began to load
+    // Since the page began to load: the program's start, its GL context made, the rest of its
+    // state made (images, the track opened, the catch-up to the start), the first frame's
+    // commands given, and drawn.
+    double mainAtMs = -1.0;
+    double contextAtMs = -1.0;
+    double readyAtMs = -1.0;
+    double drawnAtMs = -1.0;
+    double firstFrameAtMs = -1.0;
     std::uint64_t framesLeft = 0;
+    bool paced = false;
+    std::int64_t previousStartNs = -1;
+    double fps = 60.0;
 
     bool begin(const Options& options) {
         windowWidth = 800.0f;
@@ -105,9 +126,11 @@ struct FixedStepRun {
         desc.width = options.width;
         desc.height = options.height;
         if (!windowCreate(desc).created) return false;
+        contextAtMs = msOf(steadyNowNs());
         setViewport(options.width, options.height);
         const EmbeddedAsset* track = findEmbeddedAsset("music.mp3");
         clock = std::make_unique<FixedStepClock>(options.fps.num == 0 ? 60 : options.fps.num, options.fps.den);
+        if (options.fps.num != 0) fps = double(options.fps.num) / double(options.fps.den);
         audio = createAudioOutput(AudioMode::Offline, *clock);
         demo.attach(clock.get(), audio.get(), track != nullptr ? track->data : nullptr,
                     track != nullptr ? track->size : 0);
@@ -134,11 +157,20 @@ bool timedFrame() {
     if (run.framesLeft == 0) return false;
     const std::int64_t t0 = steadyNowNs();
     if (drawFrame() == 0) return false;
-    glFinish();
-    const std::int64_t t1 = steadyNowNs();
-    run.frameMs.push_back(double(t1 - t0) / 1e6);
     // The page's clock counts from the start of its loading.
-    if (run.firstFrameAtMs < 0.0) run.firstFrameAtMs = double(t1) / 1e6;
+    if (run.drawnAtMs < 0.0) run.drawnAtMs = msOf(steadyNowNs());
+    if (run.paced) {
+        // The browser draws while the next frame is made, as in the show: what a viewer sees
+        // is the time from one frame to the next.
+        if (run.firstFrameAtMs < 0.0) run.firstFrameAtMs = run.drawnAtMs;
+        if (run.previousStartNs >= 0) run.frameMs.push_back(msOf(t0 - run.previousStartNs));
+        run.previousStartNs = t0;
+    } else {
+        glFinish();
+        const std::int64_t t1 = steadyNowNs();
+        run.frameMs.push_back(msOf(t1 - t0));
+        if (run.firstFrameAtMs < 0.0) run.firstFrameAtMs = msOf(t1);
+    }
     run.clock->advance();
     --run.framesLeft;
     return true;
@@ -154,21 +186,33 @@ void reportFrames() {
     };
     unsigned errors = 0;
     while (glGetError() != GL_NO_ERROR && errors < 100) ++errors;
-    char text[256];
-    std::snprintf(text, sizeof text, "frames %zu\nmedian %.3f\np99 %.3f\nfirstFrameAt %.1f\nglErrors %u\n",
-                  sorted.size(), rank(0.5), rank(0.99), run.firstFrameAtMs, errors);
+    // A frame that took more than one and a half display frames missed at least one deadline.
+    const double frameMs = 1000.0 / run.fps;
+    const auto late = std::count_if(sorted.begin(), sorted.end(), [&](double ms) { return ms > 1.5 * frameMs; });
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "frames %zu\nmedian %.3f\np99 %.3f\nlate %ld\ndownloadedAt %.1f\ncompiledAt %.1f\nmainAt %.1f\n"
+                  "contextAt %.1f\nreadyAt %.1f\ndrawnAt %.1f\nfirstFrameAt %.1f\nglErrors %u\n",
+                  run.paced ? sorted.size() + 1 : sorted.size(), rank(0.5), rank(0.99), long(late),
+                  pageLoadMarkMs("downloaded"), pageLoadMarkMs("compiled"), run.mainAtMs, run.contextAtMs, run.readyAtMs,
+                  run.drawnAtMs, run.firstFrameAtMs, errors);
     report("veldrin frames done", text);
 }
 
-int runFrames(const Options& options, std::uint64_t frames) {
+int runFrames(const Options& options, std::uint64_t frames, bool paced) {
+    run.mainAtMs = msOf(steadyNowNs());
     if (!run.begin(options) || !catchUp(options.start, *run.clock)) {
         report("veldrin frames failed", "no frame at that time");
         return 1;
     }
+    run.readyAtMs = msOf(steadyNowNs());
     run.framesLeft = frames;
+    run.paced = paced;
     run.frameMs.reserve(std::size_t(frames));
     FrameLoop loop;
-    loop.fps = 0.0;  // one frame per display frame: the step clock keeps the music time
+    // Paced, a frame per display frame at the show's rate; else as fast as the browser calls
+    // back. Either way the step clock keeps the music time.
+    loop.fps = paced ? run.fps : 0.0;
     loop.frame = timedFrame;
     loop.finish = reportFrames;
     runFrameLoop(loop);
@@ -241,6 +285,6 @@ int main(int argc, char** argv) {
     }
     if (!page.values.empty()) return runValues(page.options, page.values);
     if (page.still) return runStill(page.options);
-    if (page.frames > 0) return runFrames(page.options, page.frames);
+    if (page.frames > 0) return runFrames(page.options, page.frames, page.paced);
     return runShell(page.options);
 }

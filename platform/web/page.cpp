@@ -10,3 +10,11 @@ EM_JS(void, pageCall, (const char* what, const char* title, const char* text), {
 void pageFirstFrame() { pageCall("first-frame", "", ""); }
 void pageRunEnded() { pageCall("ended", "", ""); }
 void pageReport(const char* title, const char* text) { pageCall("report", title, text); }
+
+EM_JS(double, pageLoadMark, (const char* stage), {
+    const marks = Module["loadMarks"];
+    const at = marks ? marks[UTF8ToString(stage)] : undefined;
+    return typeof at === "number" ? at : -1;
+});
+
+double pageLoadMarkMs(const char* stage) { return pageLoadMark(stage); }

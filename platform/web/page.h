@@ -6,3 +6,6 @@ void pageFirstFrame();
 void pageRunEnded();
 // Sets the page title and puts the text into the page's report block.
 void pageReport(const char* title, const char* text);
+// When the page's loading reached a stage it marked ("downloaded", "compiled"), in ms since it
+// began to load; -1 when it has not.
+double pageLoadMarkMs(const char* stage);

@@ -11,6 +11,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <sstream>
@@ -177,6 +178,16 @@ TEST_F(WebPage, RunsOnItsFixedStepClockWithoutErrors) {
     EXPECT_NE(std::find(report.begin(), report.end(), "frames 300"), report.end());
     EXPECT_NE(std::find(report.begin(), report.end(), "glErrors 0"), report.end());
     EXPECT_EQ(consoleLines(run.log), std::vector<std::string>{});
+    // The load's stages are reported, in the order they happen.
+    double previous = 0.0;
+    for (const char* mark : {"downloadedAt", "compiledAt", "mainAt", "contextAt", "readyAt", "drawnAt", "firstFrameAt"}) {
+        const auto line = std::find_if(report.begin(), report.end(),
+                                       [&](const std::string& l) { return l.rfind(std::string(mark) + " ", 0) == 0; });
+        ASSERT_NE(line, report.end()) << mark;
+        const double at = std::atof(line->c_str() + std::strlen(mark) + 1);
+        EXPECT_GE(at, previous) << mark;
+        previous = at;
+    }
 }
 
 // Every texel the page uploads is the desktop's, bit for bit. The spectrum cannot be: the
