@@ -1,7 +1,9 @@
 // The figures of the browser build (build/web/, made by ./web.sh --build-only), in Debian's
 // headless Chromium drawing WebGL in software (SwiftShader), in real time: the page driven
 // through Chromium's DevTools protocol on a pipe (no network port), its own timings read back
-// from it. Also the gzipped size of the code the page downloads, without the images and the
+// from it. Headless Chromium composites the page through SwiftShader too; a browser whose
+// graphics driver is blocklisted composites in software instead, which the "soft" figures
+// measure. Also the gzipped size of the code the page downloads, without the images and the
 // track that are embedded in the .wasm. Given an earlier page's folder, its runs alternate with
 // the current page's, so both see the same machine.
 #include <fcntl.h>
@@ -55,7 +57,7 @@ double gzippedBytes(const std::string& bytes) {
 // messages ending in a zero byte.
 class Browser {
 public:
-    explicit Browser(const std::string& url) {
+    Browser(const std::string& url, bool softwareCompositing) {
         profile_ = "/tmp/veldrin-bench-profile-" + std::to_string(getpid());
         int in[2];
         int out[2];
@@ -74,10 +76,12 @@ public:
             close(commands);
             close(answers);
             const std::string dataDir = "--user-data-dir=" + profile_;
+            // Without the extra switch, a harmless one in its place.
+            const char* compositing = softwareCompositing ? "--disable-gpu-compositing" : "--no-first-run";
             execl("/usr/bin/chromium", "chromium", "--headless", "--no-sandbox", "--use-angle=swiftshader",
                   "--enable-unsafe-swiftshader", "--disable-background-networking", "--disable-component-update",
                   "--disable-sync", "--no-first-run", "--allow-file-access-from-files", "--window-size=800,600",
-                  "--remote-debugging-pipe", dataDir.c_str(), url.c_str(), static_cast<char*>(nullptr));
+                  compositing, "--remote-debugging-pipe", dataDir.c_str(), url.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
         close(in[0]);
@@ -171,9 +175,9 @@ private:
 };
 
 // The page's report after a run of timed frames, as name → value.
-Figures runFrames(const std::string& page, const std::string& query, double seconds) {
+Figures runFrames(const std::string& page, const std::string& query, double seconds, bool softwareCompositing = false) {
     Figures figures;
-    Browser browser("file://" + page + "/index.html?" + query);
+    Browser browser("file://" + page + "/index.html?" + query, softwareCompositing);
     if (!browser.attach()) return figures;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < deadline) {
@@ -227,8 +231,12 @@ void measureWeb(int runs, const std::string& before, Figures& out) {
     for (const auto& [page, prefix] : pages) measureSizes(page, prefix, out);
 
     // Load to first frame: a one-frame run from the start, the page freshly opened each time;
-    // every run is kept ("PREFIX.first.N"), a slow one is what a viewer meets.
+    // every run is kept ("PREFIX.first.N"), a slow one is what a viewer meets. Where the time
+    // goes is the median of each stage's share: from one mark of the page's report to the next.
+    const char* const marks[] = {"downloadedAt", "compiledAt", "mainAt", "contextAt", "readyAt", "firstFrameAt"};
+    const char* const stages[] = {"download", "compile", "start", "context", "state", "draw"};
     std::map<std::string, std::vector<double>> firsts;
+    std::map<std::string, std::vector<double>> stageMs;
     for (int i = 0; i < runs; ++i) {
         for (const auto& [page, prefix] : pages) {
             const Figures f = runFrames(page, "frames=1", 60.0);
@@ -236,26 +244,42 @@ void measureWeb(int runs, const std::string& before, Figures& out) {
             const double first = it != f.end() && it->second > 0.0 ? it->second : -1.0;
             out[prefix + ".first." + std::to_string(i)] = first;
             if (first > 0.0) firsts[prefix].push_back(first);
+            double from = 0.0;
+            for (std::size_t k = 0; k < std::size(marks); ++k) {
+                const auto at = f.find(marks[k]);
+                if (at == f.end() || at->second < from) break;
+                stageMs[prefix + ".stage." + stages[k]].push_back(at->second - from);
+                from = at->second;
+            }
         }
     }
-    // The busiest stretch, one frame after the other, each drawn and finished; the figures are
-    // the medians over the runs.
+    for (auto& [key, values] : stageMs) out[key] = median(values);
+    // The busiest stretch: one frame after the other, each drawn and finished (".median",
+    // ".p99"), and paced at the display's 60 Hz as the show is (".late": frames that missed a
+    // deadline); each with the page composited through SwiftShader and in software (".soft").
+    // The figures are the medians over the runs.
     const int frames = int((kBusyTo - kBusyFrom) * 60.0);
     const int busyRuns = std::min(runs, 3);
-    std::map<std::string, std::vector<double>> medians, p99s;
+    const std::string busy = "frames=" + std::to_string(frames) + "&start=" + std::to_string(kBusyFrom);
+    std::map<std::string, std::vector<double>> series;
     for (int i = 0; i < busyRuns; ++i) {
         for (const auto& [page, prefix] : pages) {
-            const Figures busy = runFrames(
-                page, "frames=" + std::to_string(frames) + "&start=" + std::to_string(kBusyFrom), 300.0);
-            if (busy.count("median") != 0) medians[prefix].push_back(busy.at("median"));
-            if (busy.count("p99") != 0) p99s[prefix].push_back(busy.at("p99"));
+            for (const bool soft : {false, true}) {
+                const std::string key = prefix + (soft ? ".soft" : "");
+                const Figures timed = runFrames(page, busy, 300.0, soft);
+                for (const char* name : {"median", "p99"}) {
+                    if (timed.count(name) != 0) series[key + "." + name].push_back(timed.at(name));
+                }
+                const Figures paced = runFrames(page, busy + "&paced", 300.0, soft);
+                if (paced.count("late") != 0) series[key + ".late"].push_back(paced.at("late"));
+            }
         }
     }
+    for (const auto& [key, values] : series) out[key] = median(values);
     for (const auto& [page, prefix] : pages) {
         out[prefix + ".first"] = median(firsts[prefix]);
         out[prefix + ".firstMax"] =
             firsts[prefix].empty() ? -1.0 : *std::max_element(firsts[prefix].begin(), firsts[prefix].end());
-        out[prefix + ".median"] = median(medians[prefix]);
-        out[prefix + ".p99"] = median(p99s[prefix]);
     }
+    out["web.busyFrames"] = frames;
 }
