@@ -65,6 +65,7 @@ add_library(veldrin_platform STATIC
     platform/debug_print.cpp
     platform/fft_magnitudes.cpp
     platform/mp3_decoder.cpp
+    platform/no_debug_channel.cpp
     platform/png_texture.cpp
     platform/track_magnitudes.cpp
     platform/track_ring.cpp
