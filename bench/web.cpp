@@ -76,12 +76,15 @@ public:
             close(commands);
             close(answers);
             const std::string dataDir = "--user-data-dir=" + profile_;
-            // Without the extra switch, a harmless one in its place.
-            const char* compositing = softwareCompositing ? "--disable-gpu-compositing" : "--no-first-run";
-            execl("/usr/bin/chromium", "chromium", "--headless", "--no-sandbox", "--use-angle=swiftshader",
-                  "--enable-unsafe-swiftshader", "--disable-background-networking", "--disable-component-update",
-                  "--disable-sync", "--no-first-run", "--allow-file-access-from-files", "--window-size=800,600",
-                  compositing, "--remote-debugging-pipe", dataDir.c_str(), url.c_str(), static_cast<char*>(nullptr));
+            std::vector<const char*> args = {"chromium", "--headless", "--no-sandbox", "--use-angle=swiftshader",
+                                             "--enable-unsafe-swiftshader", "--disable-background-networking",
+                                             "--disable-component-update", "--disable-sync", "--no-first-run",
+                                             "--allow-file-access-from-files", "--window-size=800,600",
+                                             "--remote-debugging-pipe", dataDir.c_str()};
+            if (softwareCompositing) args.push_back("--disable-gpu-compositing");
+            args.push_back(url.c_str());
+            args.push_back(nullptr);
+            execv("/usr/bin/chromium", const_cast<char* const*>(args.data()));
             _exit(127);
         }
         close(in[0]);
