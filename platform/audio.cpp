@@ -1,17 +1,20 @@
-// The audio outputs: the port's sound device fed from the track as it is decoded, or no device at
-// all with the play position taken from the music clock. The track is read through a ring that
-// holds a few seconds around the play position. The device's thread and the ring's decoding
-// thread are the only other threads; they share the play position and the playing flag through atomics, and
-// the samples through the ring, so nothing on the frame path takes a lock or allocates.
+// The audio outputs: the port's sound device fed from the track as it is decoded and kept in step
+// with the music clock, or no device at all. Either way the play position is the clock's: the
+// spectrum, the end of the show and the picture all read one time, and with a device the feed
+// makes what is heard the track at that time. The track is read through a ring that holds a few
+// seconds around the play position. The device's thread and the ring's decoding thread are the
+// only other threads; they share the playing state and the clock's last reading through atomics,
+// and the samples through the ring, so nothing on the frame path allocates.
 #include "platform/audio.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 
-#include "platform/audio_device.h"
 #include "platform/clock.h"
 #include "platform/debug_print.h"
+#include "platform/device_feed.h"
 #include "platform/track_magnitudes.h"
 #include "platform/track_ring.h"
 
@@ -23,13 +26,40 @@ namespace {
 constexpr int kDeviceReader = 0;  // the device's thread
 constexpr int kFrameReader = 1;   // the frame loop (spectrum)
 // At the start of play, and where the sound takes over from a catch-up, the ring holds this
-// much past the position before the device is given it.
-constexpr std::uint64_t kLeadFrames = 8192;
+// much past the position before the device is given it: more than any device's latency.
+constexpr std::uint64_t kLeadFrames = 22050;
+// A device that claims more latency than this is not believed: the ring holds only so much
+// ahead of the clock.
+constexpr std::uint64_t kMaxAheadFrames = 2 * 44100;
+static_assert(kMaxAheadFrames + 2 * DeviceFeed::kMaxFrames < TrackRing::kFrames - TrackRing::kKeepFrames,
+              "the ring holds what a device may be handed");
 constexpr std::uint64_t kNotStarved = ~std::uint64_t(0);
+
+// The clock as the frame loop last read it, for the device's thread, which does not read the
+// clock itself (a clock is the frame loop's): its ticks and the steady source's microseconds
+// (low 32 bits) at that moment, in one word, so that the device's thread sees both at once.
+class ClockReading {
+public:
+    void note(std::uint32_t ticks) {
+        word_.store(std::uint64_t(ticks) << 32 | std::uint32_t(steadyNowNs() / 1000), std::memory_order_release);
+    }
+    // Milliseconds from the tick `origin` to now, with their fraction: the reading plus the
+    // steady time since (the clock is steady while a device plays). Unsigned 32-bit
+    // differences, so both survive their wraps.
+    double msSince(std::uint32_t origin) const {
+        const std::uint64_t word = word_.load(std::memory_order_acquire);
+        const std::uint32_t sinceUs = std::uint32_t(steadyNowNs() / 1000) - std::uint32_t(word);
+        return double(std::uint32_t(std::uint32_t(word >> 32) - origin)) + double(sinceUs) * 0.001;
+    }
+
+private:
+    std::atomic<std::uint64_t> word_{0};
+};
 
 class PlatformAudioOutput final : public AudioOutput {
 public:
-    PlatformAudioOutput(AudioMode mode, Clock& clock) : requested_(mode), mode_(mode), clock_(clock) {}
+    PlatformAudioOutput(AudioMode mode, Clock& clock, OpenAudioDevice open)
+        : requested_(mode), mode_(mode), clock_(clock), open_(open) {}
     ~PlatformAudioOutput() override { release(); }
     PlatformAudioOutput(const PlatformAudioOutput&) = delete;
     PlatformAudioOutput& operator=(const PlatformAudioOutput&) = delete;
@@ -44,33 +74,42 @@ public:
     void followClock(bool on) override;
 
 private:
+    // The clock's frame now (44.1 a millisecond since play), read on the frame loop's thread.
     std::uint64_t clockPosition();
-    bool clockDriven() const { return !device_.isOpen() || followClock_.load(std::memory_order_acquire); }
+    // Whether the frame loop moves the ring along: without a device, and while catching up.
+    bool frameLoopDrivesRing() const {
+        return device_ == nullptr || followClock_.load(std::memory_order_acquire);
+    }
     // Whether reads wait for the decoder: offline, and while catching up.
     bool waitsForDecoder() const {
         return mode_ == AudioMode::Offline || followClock_.load(std::memory_order_acquire);
     }
-    static void fill(void* self, float* out, std::uint64_t frames);
-    void fillDevice(float* out, std::uint64_t frames);
-    std::uint64_t position();
+    static void fill(void* self, float* out, std::uint64_t frames, std::uint64_t aheadFrames);
+    void fillDevice(float* out, std::uint64_t frames, std::uint64_t aheadFrames);
     // Moves the ring to where the sound is about to go on from, and waits until it is there.
     void prepareAt(std::uint64_t at);
     void noteStarved(std::uint64_t at);
     // Keeps the device's thread out while the stream or the play state changes under it.
-    void lockDevice() { device_.lock(); }
-    void unlockDevice() { device_.unlock(); }
+    void lockDevice() {
+        if (device_ != nullptr) device_->lock();
+    }
+    void unlockDevice() {
+        if (device_ != nullptr) device_->unlock();
+    }
 
     const AudioMode requested_;
     AudioMode mode_;  // Device turns Silent when no device opens
     Clock& clock_;
+    const OpenAudioDevice open_;
     bool initialised_ = false;
-    AudioDevice device_;
+    std::unique_ptr<AudioDevice> device_;
     bool hasStream_ = false;
     TrackRing ring_;
     TrackSpectrum spectrum_;
     std::atomic<bool> playing_{false};
-    std::atomic<std::uint64_t> devicePosition_{0};  // frames handed to the device since play
-    std::uint32_t playTicks_ = 0;
+    std::uint32_t playTicks_ = 0;  // changed only with the device held out
+    ClockReading reading_;
+    DeviceFeed feed_;  // the device's thread's, but while it is held out
     std::atomic<bool> followClock_{false};
     std::atomic<std::uint64_t> starvedAt_{kNotStarved};  // the first frame the sound lacked
     bool starvationTold_ = false;
@@ -89,7 +128,8 @@ int PlatformAudioOutput::init(int sampleRate) {
     // Without a sound card the demo still runs its whole length, paced by the clock: a missing
     // device is no reason to end after the first frame.
     std::string why;
-    if (!device_.open(sampleRate, fill, this, why)) {
+    device_ = open_(sampleRate, fill, this, why);
+    if (device_ == nullptr) {
         std::fprintf(stderr, "veldrin: no audio device (%s); playing silently\n", why.c_str());
         mode_ = AudioMode::Silent;
     }
@@ -114,7 +154,7 @@ int PlatformAudioOutput::createStream(const unsigned char* bytes, std::size_t si
 
 int PlatformAudioOutput::start() {
     if (!initialised_) return 0;
-    device_.start();
+    if (device_ != nullptr) device_->start();
     return 1;
 }
 
@@ -131,37 +171,30 @@ void PlatformAudioOutput::play() {
     unlockDevice();
     prepareAt(0);
     lockDevice();
-    devicePosition_.store(0, std::memory_order_release);
+    feed_.restartAt(0);
     playTicks_ = clock_.ticks();
+    reading_.note(playTicks_);
     playing_.store(true, std::memory_order_release);
     unlockDevice();
 }
 
 std::uint64_t PlatformAudioOutput::clockPosition() {
-    // 44.1 frames per millisecond; the unsigned 32-bit difference survives the tick wrap.
-    const std::uint32_t elapsedMs = clock_.ticks() - playTicks_;
-    return std::uint64_t(elapsedMs) * 441 / 10;
-}
-
-std::uint64_t PlatformAudioOutput::position() {
     if (!playing_.load(std::memory_order_acquire)) return 0;
-    if (clockDriven()) return clockPosition();
-    // What is heard now: the device may hold some of what it was handed in its buffers.
-    const std::uint64_t handed = devicePosition_.load(std::memory_order_acquire);
-    const std::uint64_t queued = device_.queuedFrames();
-    return handed > queued ? handed - queued : 0;
+    const std::uint32_t now = clock_.ticks();
+    reading_.note(now);
+    // 44.1 frames per millisecond; the unsigned 32-bit difference survives the tick wrap.
+    return std::uint64_t(std::uint32_t(now - playTicks_)) * 441 / 10;
 }
 
 void PlatformAudioOutput::followClock(bool on) {
     if (!on && followClock_.load(std::memory_order_acquire)) {
         const bool playing = playing_.load(std::memory_order_acquire);
-        // The ring has followed the reads of the catch-up, not the clock: it moves to where the
-        // sound goes on before anything is heard from it.
+        // The ring has followed the reads of the catch-up: it moves to where the sound goes on
+        // before anything is heard from it.
         if (playing && hasStream_) prepareAt(clockPosition());
         lockDevice();
-        const std::uint64_t at = playing ? clockPosition() : 0;
-        devicePosition_.store(at, std::memory_order_release);
-        if (playing && hasStream_) ring_.follow(at);
+        // The sound fades in there, or where the clock has got to by the time it is heard.
+        feed_.restartAt(clockPosition());
         followClock_.store(false, std::memory_order_release);
         unlockDevice();
         return;
@@ -176,10 +209,10 @@ void PlatformAudioOutput::noteStarved(std::uint64_t at) {
 
 int PlatformAudioOutput::isActive() {
     if (!hasStream_ || !playing_.load(std::memory_order_acquire)) return 0;
-    const std::uint64_t at = position();
-    // Playing silently, the clock is the position: the ring moves on with it every frame, as
-    // it does with a device, so the spectrum finds its samples already decoded.
-    if (!device_.isOpen() && !waitsForDecoder()) ring_.follow(at);
+    const std::uint64_t at = clockPosition();
+    // Playing silently, the ring moves on with the clock every frame, as the device moves it
+    // when there is one, so the spectrum finds its samples already decoded.
+    if (device_ == nullptr && !waitsForDecoder()) ring_.follow(at);
     if (!ring_.decodesInBackground()) ring_.refill(TrackRing::kFrameRefill);
     const std::uint64_t starved = starvedAt_.load(std::memory_order_acquire);
     if (starved != kNotStarved && !starvationTold_) {
@@ -192,8 +225,8 @@ int PlatformAudioOutput::isActive() {
 
 int PlatformAudioOutput::spectrum(float* out) {
     if (!hasStream_ || !spectrum_.ready()) return -1;
-    const std::uint64_t at = position();
-    if (clockDriven()) ring_.follow(at);
+    const std::uint64_t at = clockPosition();
+    if (frameLoopDrivesRing()) ring_.follow(at);
     // Offline capture and a catch-up wait for the decoder, so that every frame sees the samples
     // of its own music time and a capture is the same on every run.
     const std::uint64_t missing = spectrum_.analyse(ring_, kFrameReader, at, waitsForDecoder(), out);
@@ -204,7 +237,7 @@ int PlatformAudioOutput::spectrum(float* out) {
 }
 
 void PlatformAudioOutput::release() {
-    device_.close();  // waits for a fill in progress
+    device_.reset();  // waits for a fill in progress
     playing_.store(false, std::memory_order_release);
     hasStream_ = false;
     ring_.close();
@@ -212,25 +245,35 @@ void PlatformAudioOutput::release() {
     mode_ = requested_;
 }
 
-void PlatformAudioOutput::fill(void* self, float* out, std::uint64_t frames) {
-    static_cast<PlatformAudioOutput*>(self)->fillDevice(out, frames);
+void PlatformAudioOutput::fill(void* self, float* out, std::uint64_t frames, std::uint64_t aheadFrames) {
+    static_cast<PlatformAudioOutput*>(self)->fillDevice(out, frames, aheadFrames);
 }
 
-void PlatformAudioOutput::fillDevice(float* out, std::uint64_t frames) {
+void PlatformAudioOutput::fillDevice(float* out, std::uint64_t frames, std::uint64_t aheadFrames) {
     if (!playing_.load(std::memory_order_acquire) || followClock_.load(std::memory_order_acquire)) {
         std::memset(out, 0, frames * 2 * sizeof(float));
         return;
     }
-    const std::uint64_t at = devicePosition_.load(std::memory_order_relaxed);
-    // What the decoder has not reached plays as silence rather than holding the clock up.
-    if (ring_.copy(kDeviceReader, at, frames, out) > 0) noteStarved(at);
-    // The position runs on past the end, so the spectrum there is of silence, as it is heard.
-    devicePosition_.store(at + frames, std::memory_order_release);
-    ring_.follow(at + frames);
+    // Where the clock is now, and so where the track is due when these frames are heard. Past
+    // its end the feed hands silence, as it is heard.
+    const std::uint64_t now = std::uint64_t(reading_.msSince(playTicks_) * 44.1);
+    const std::uint64_t due = aheadFrames == AudioDevice::kAheadUnknown ? DeviceFeed::kDueUnknown
+                                                                        : now + std::min(aheadFrames, kMaxAheadFrames);
+    const std::uint64_t missing = feed_.fill(ring_, kDeviceReader, due, out, frames);
+    // The decoder has not reached what is due, or a stall has taken the clock past what it held:
+    // silence, rather than holding the clock up.
+    if (missing > 0) noteStarved(feed_.next() > frames ? feed_.next() - frames : 0);
+    // The ring keeps what the spectrum reads, just before the clock's frame, and decodes ahead of
+    // what the device is handed.
+    ring_.follow(now);
 }
 
 }  // namespace
 
+std::unique_ptr<AudioOutput> createAudioOutput(AudioMode mode, Clock& clock, OpenAudioDevice open) {
+    return std::make_unique<PlatformAudioOutput>(mode, clock, open);
+}
+
 std::unique_ptr<AudioOutput> createAudioOutput(AudioMode mode, Clock& clock) {
-    return std::make_unique<PlatformAudioOutput>(mode, clock);
+    return createAudioOutput(mode, clock, openAudioDevice);
 }

@@ -1,6 +1,7 @@
 // Audio output: what the music stream needs from the machine. One interface, three ways to
 // hear (or not hear) the track:
-//   - a real device (SDL audio), the track decoded from memory a few seconds ahead as it plays;
+//   - a real device (the port's), the track decoded from memory a few seconds ahead as it
+//     plays, and kept in step with the clock: what is heard is the track at the clock's time;
 //   - silent output paced by a clock, for machines without a sound card: the same spectrum
 //     and the same end as if it were heard;
 //   - offline output whose position is the music time of a fixed-step clock, for capture and
@@ -10,6 +11,8 @@
 
 #include <cstddef>
 #include <memory>
+
+#include "platform/audio_device.h"
 
 class Clock;
 
@@ -35,12 +38,13 @@ public:
     virtual int start() = 0;
     // Begins playing the stream from its start. Does nothing without a stream.
     virtual void play() = 0;
-    // Nonzero from play until the whole stream has been played (handed to the device, or
-    // reached by the clock); 0 before play, after the end, and without a stream. Asked once a
+    // Nonzero from play until the clock has reached the end of the stream (with a device, until
+    // it has been heard); 0 before play, after the end, and without a stream. Asked once a
     // frame.
     virtual int isActive() = 0;
-    // Fills out[0..255] with |X_k| × 2/512 of the 512 mono samples before the play position
-    // (Hann window; silence before play and past the end). Offline waits for the decoder, so
+    // Fills out[0..255] with |X_k| × 2/512 of the 512 mono samples before the play position,
+    // the clock's (Hann window; silence before play and past the end): with a device, what is
+    // heard now. Offline waits for the decoder, so
     // that a capture is the same on every run. Playing, where the decoder has fallen behind (a
     // stalled machine), the missing samples are silence, for the device as for the spectrum,
     // and with --debug the first time is told on stderr. Returns 0, or -1 when there is no
@@ -64,3 +68,5 @@ enum class AudioMode {
 
 // The clock must outlive the output; it is the same clock the music time is measured with.
 std::unique_ptr<AudioOutput> createAudioOutput(AudioMode mode, Clock& clock);
+// The same over the device that `open` opens instead of the machine's (tests stand one in).
+std::unique_ptr<AudioOutput> createAudioOutput(AudioMode mode, Clock& clock, OpenAudioDevice open);

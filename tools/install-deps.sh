@@ -9,7 +9,7 @@
 #                                 it headless, and what fetches and builds the libraries' sources
 set -euo pipefail
 
-build=(build-essential cmake pkg-config libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri
+build=(build-essential cmake pkg-config libsdl2-dev libpulse-dev libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri
        libpng-dev zlib1g-dev libmpg123-dev libkissfft-dev)
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev ffmpeg)
 web=(emscripten python3 patch xz-utils bzip2)

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -12,8 +13,9 @@
 
 namespace {
 
-// Four buffers of 35 ms: a feeder that is late by a buffer still finds three queued, and what
-// is heard lags what was handed by at most 139 ms, which queuedFrames accounts for.
+// Four buffers of 35 ms: a feeder that is late by a buffer still finds three queued. What is
+// queued when a buffer is filled (at most 139 ms) lies between it and what is heard, and each
+// fill is told so.
 constexpr int kBuffers = 4;
 constexpr std::uint32_t kBufferFrames = 1536;
 
@@ -25,70 +27,103 @@ std::string waveOutError(MMRESULT result) {
     return text;
 }
 
-}  // namespace
+class WaveOutDevice final : public AudioDevice {
+public:
+    WaveOutDevice(AudioDevice::Fill fill, void* user) : fill_(fill), user_(user) {}
+    ~WaveOutDevice() override;
+    WaveOutDevice(const WaveOutDevice&) = delete;
+    WaveOutDevice& operator=(const WaveOutDevice&) = delete;
 
-struct AudioDevice::State {
-    HWAVEOUT out = nullptr;
-    HANDLE wake = nullptr;  // auto-reset: set by the device for each finished buffer, and by close
-    HANDLE feeder = nullptr;
-    std::mutex filling;
-    std::atomic<bool> stopping{false};
-    // Frames handed to the device, and frames that could not be handed (a device gone mid-run)
-    // but count as played so that the position still runs to the end; both modulo 2^32.
-    std::atomic<std::uint32_t> handed{0};
-    std::atomic<std::uint32_t> lost{0};
-    DWORD bufferMs = 0;
-    AudioDevice::Fill fill = nullptr;
-    void* user = nullptr;
-    WAVEHDR headers[kBuffers] = {};
-    bool prepared[kBuffers] = {};
-    std::int16_t samples[kBuffers][kBufferFrames * 2] = {};
-    float frames[kBufferFrames * 2] = {};
+    bool open(int sampleRate, std::string& why);
+    void start() override;
+    void lock() override { filling_.lock(); }
+    void unlock() override { filling_.unlock(); }
 
+private:
     // The thread's entry point has the system's calling convention (a lambda would not on 32-bit).
     static DWORD WINAPI feed(LPVOID self);
     void feedFreeBuffers();
+    // Frames handed to the device and not played yet, by its position; and the buffers it has
+    // not handed back. A device may count frames as played once it has passed them on to a
+    // mixer or sound server of its own (Wine's does, as soon as it has copied them), and hand a
+    // buffer back only later: whichever says more is still to come is nearer the truth.
+    std::uint32_t queuedFrames() const;
+    std::uint32_t buffersQueued() const;
+
+    AudioDevice::Fill fill_;
+    void* user_;
+    HWAVEOUT out_ = nullptr;
+    HANDLE wake_ = nullptr;  // auto-reset: set by the device for each finished buffer, and on close
+    HANDLE feeder_ = nullptr;
+    std::mutex filling_;
+    std::atomic<bool> stopping_{false};
+    // Frames handed to the device, and frames that could not be handed (a device gone mid-run)
+    // but count as played, so that what is queued stays true; both modulo 2^32.
+    std::uint32_t handed_ = 0;
+    std::uint32_t lost_ = 0;
+    DWORD bufferMs_ = 0;
+    WAVEHDR headers_[kBuffers] = {};
+    bool prepared_[kBuffers] = {};
+    std::int16_t samples_[kBuffers][kBufferFrames * 2] = {};
+    float frames_[kBufferFrames * 2] = {};
 };
 
-DWORD WINAPI AudioDevice::State::feed(LPVOID self) {
-    auto* state = static_cast<State*>(self);
+DWORD WINAPI WaveOutDevice::feed(LPVOID self) {
+    auto* device = static_cast<WaveOutDevice*>(self);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
-    while (!state->stopping.load(std::memory_order_acquire)) {
-        state->feedFreeBuffers();
+    while (!device->stopping_.load(std::memory_order_acquire)) {
+        device->feedFreeBuffers();
         // The timeout only matters when the device has stopped answering (see below).
-        WaitForSingleObject(state->wake, 4 * state->bufferMs);
+        WaitForSingleObject(device->wake_, 4 * device->bufferMs_);
     }
     return 0;
 }
 
-void AudioDevice::State::feedFreeBuffers() {
-    for (int i = 0; i < kBuffers && !stopping.load(std::memory_order_acquire); ++i) {
+std::uint32_t WaveOutDevice::queuedFrames() const {
+    MMTIME time = {};
+    time.wType = TIME_SAMPLES;
+    if (waveOutGetPosition(out_, &time, sizeof time) != MMSYSERR_NOERROR) return 0;
+    // A driver may answer in another unit than asked; bytes are four to a frame here.
+    std::uint32_t played = 0;
+    if (time.wType == TIME_SAMPLES) played = time.u.sample;
+    else if (time.wType == TIME_BYTES) played = time.u.cb / 4;
+    else return 0;
+    return waveQueuedFrames(handed_, played + lost_, kBuffers * kBufferFrames);
+}
+
+std::uint32_t WaveOutDevice::buffersQueued() const {
+    std::uint32_t queued = 0;
+    for (const WAVEHDR& header : headers_) {
+        const volatile DWORD& flags = header.dwFlags;
+        if ((flags & WHDR_INQUEUE) != 0) ++queued;
+    }
+    return queued;
+}
+
+void WaveOutDevice::feedFreeBuffers() {
+    for (int i = 0; i < kBuffers && !stopping_.load(std::memory_order_acquire); ++i) {
         // The device clears WHDR_INQUEUE from its own thread once the buffer has been played.
-        const volatile DWORD& flags = headers[i].dwFlags;
+        const volatile DWORD& flags = headers_[i].dwFlags;
         if ((flags & WHDR_INQUEUE) != 0) continue;
         {
-            const std::lock_guard<std::mutex> hold(filling);
-            fill(user, frames, kBufferFrames);
+            // What the device still has to play lies before this buffer; when it has run dry (a
+            // stall) nothing does. Counted once the fill may run: holding it out is a stall too.
+            const std::lock_guard<std::mutex> hold(filling_);
+            fill_(user_, frames_, kBufferFrames, std::max(queuedFrames(), buffersQueued() * kBufferFrames));
         }
-        for (std::uint32_t k = 0; k < kBufferFrames * 2; ++k) samples[i][k] = pcm16FromFloat(frames[k]);
-        // Counted before the device can play any of it, so a position read meanwhile never
-        // exceeds what is counted as handed.
-        handed.fetch_add(kBufferFrames, std::memory_order_acq_rel);
-        if (waveOutWrite(out, &headers[i], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-            // Without the device the buffer's time still passes, so the show still reaches its end.
-            lost.fetch_add(kBufferFrames, std::memory_order_acq_rel);
-            Sleep(bufferMs);
+        for (std::uint32_t k = 0; k < kBufferFrames * 2; ++k) samples_[i][k] = pcm16FromFloat(frames_[k]);
+        handed_ += kBufferFrames;
+        if (waveOutWrite(out_, &headers_[i], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+            // Without the device the buffer's time still passes, as if it had been played.
+            lost_ += kBufferFrames;
+            Sleep(bufferMs_);
         }
     }
 }
 
-bool AudioDevice::open(int sampleRate, Fill fill, void* user, std::string& why) {
-    close();
-    state_ = new State;
-    state_->fill = fill;
-    state_->user = user;
-    state_->bufferMs = DWORD(kBufferFrames * 1000 / std::uint32_t(sampleRate > 0 ? sampleRate : 44100));
-    state_->wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+bool WaveOutDevice::open(int sampleRate, std::string& why) {
+    bufferMs_ = DWORD(kBufferFrames * 1000 / std::uint32_t(sampleRate > 0 ? sampleRate : 44100));
+    wake_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     WAVEFORMATEX format = {};
     format.wFormatTag = WAVE_FORMAT_PCM;
     format.nChannels = 2;
@@ -97,77 +132,54 @@ bool AudioDevice::open(int sampleRate, Fill fill, void* user, std::string& why) 
     format.nBlockAlign = 4;
     format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
     const MMRESULT result =
-        state_->wake == nullptr ? MMRESULT(MMSYSERR_NOMEM)
-                                : waveOutOpen(&state_->out, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(state_->wake),
-                                              0, CALLBACK_EVENT);
+        wake_ == nullptr ? MMRESULT(MMSYSERR_NOMEM)
+                         : waveOutOpen(&out_, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(wake_), 0,
+                                       CALLBACK_EVENT);
     if (result != MMSYSERR_NOERROR) {
         why = waveOutError(result);
-        state_->out = nullptr;
-        close();
+        out_ = nullptr;
         return false;
     }
     for (int i = 0; i < kBuffers; ++i) {
-        WAVEHDR& header = state_->headers[i];
-        header.lpData = reinterpret_cast<LPSTR>(state_->samples[i]);
-        header.dwBufferLength = DWORD(sizeof state_->samples[i]);
-        const MMRESULT prepared = waveOutPrepareHeader(state_->out, &header, sizeof(WAVEHDR));
+        WAVEHDR& header = headers_[i];
+        header.lpData = reinterpret_cast<LPSTR>(samples_[i]);
+        header.dwBufferLength = DWORD(sizeof samples_[i]);
+        const MMRESULT prepared = waveOutPrepareHeader(out_, &header, sizeof(WAVEHDR));
         if (prepared != MMSYSERR_NOERROR) {
             why = waveOutError(prepared);
-            close();
             return false;
         }
-        state_->prepared[i] = true;
+        prepared_[i] = true;
     }
     return true;
 }
 
-bool AudioDevice::isOpen() const { return state_ != nullptr && state_->out != nullptr; }
-
-void AudioDevice::start() {
-    if (!isOpen() || state_->feeder != nullptr) return;
-    state_->feeder = CreateThread(nullptr, 0, State::feed, state_, 0, nullptr);
+void WaveOutDevice::start() {
+    if (feeder_ == nullptr) feeder_ = CreateThread(nullptr, 0, feed, this, 0, nullptr);
 }
 
-void AudioDevice::lock() {
-    if (isOpen()) state_->filling.lock();
-}
-
-void AudioDevice::unlock() {
-    if (isOpen()) state_->filling.unlock();
-}
-
-std::uint64_t AudioDevice::queuedFrames() const {
-    if (!isOpen()) return 0;
-    // The played count first: it can only lag the handed count read after it.
-    MMTIME time = {};
-    time.wType = TIME_SAMPLES;
-    if (waveOutGetPosition(state_->out, &time, sizeof time) != MMSYSERR_NOERROR) return 0;
-    // A driver may answer in another unit than asked; bytes are four to a frame here.
-    std::uint32_t played = 0;
-    if (time.wType == TIME_SAMPLES) played = time.u.sample;
-    else if (time.wType == TIME_BYTES) played = time.u.cb / 4;
-    else return 0;
-    played += state_->lost.load(std::memory_order_acquire);
-    return waveQueuedFrames(state_->handed.load(std::memory_order_acquire), played, kBuffers * kBufferFrames);
-}
-
-void AudioDevice::close() {
-    if (state_ == nullptr) return;
-    state_->stopping.store(true, std::memory_order_release);
-    if (state_->feeder != nullptr) {
-        SetEvent(state_->wake);
-        WaitForSingleObject(state_->feeder, INFINITE);  // lets a fill in progress finish
-        CloseHandle(state_->feeder);
+WaveOutDevice::~WaveOutDevice() {
+    stopping_.store(true, std::memory_order_release);
+    if (feeder_ != nullptr) {
+        SetEvent(wake_);
+        WaitForSingleObject(feeder_, INFINITE);  // lets a fill in progress finish
+        CloseHandle(feeder_);
     }
-    if (state_->out != nullptr) {
+    if (out_ != nullptr) {
         // Reset hands every queued buffer back, so that each can be unprepared.
-        waveOutReset(state_->out);
+        waveOutReset(out_);
         for (int i = 0; i < kBuffers; ++i) {
-            if (state_->prepared[i]) waveOutUnprepareHeader(state_->out, &state_->headers[i], sizeof(WAVEHDR));
+            if (prepared_[i]) waveOutUnprepareHeader(out_, &headers_[i], sizeof(WAVEHDR));
         }
-        waveOutClose(state_->out);
+        waveOutClose(out_);
     }
-    if (state_->wake != nullptr) CloseHandle(state_->wake);
-    delete state_;
-    state_ = nullptr;
+    if (wake_ != nullptr) CloseHandle(wake_);
+}
+
+}  // namespace
+
+std::unique_ptr<AudioDevice> openAudioDevice(int sampleRate, AudioDevice::Fill fill, void* user, std::string& why) {
+    auto device = std::make_unique<WaveOutDevice>(fill, user);
+    if (!device->open(sampleRate, why)) return nullptr;
+    return device;
 }

@@ -120,6 +120,36 @@ TEST(OfflineAudio, SpectrumIsThatOfTheClocksMusicTime) {
     EXPECT_LT(loudest(*output), 1e-9f);
 }
 
+// A sound device that the test plays on the test's clock, as a real one plays on the machine's:
+// it holds what it was handed in a queue ahead of what it plays, asks for the next chunk when the
+// queue runs low, plays at a rate of its own (a sound card's clock is not the machine's), runs dry
+// and waits when nobody feeds it (a stall), and reports with each request what it holds plus a
+// fixed latency beyond that (a server's, a sink's).
+class SimulatedDevice final : public AudioDevice {
+public:
+    void start() override {}
+    void lock() override {}
+    void unlock() override {}
+
+    Fill fill = nullptr;
+    void* user = nullptr;
+};
+
+SimulatedDevice* simulated = nullptr;
+
+std::unique_ptr<AudioDevice> openSimulated(int, AudioDevice::Fill fill, void* user, std::string&) {
+    auto device = std::make_unique<SimulatedDevice>();
+    device->fill = fill;
+    device->user = user;
+    simulated = device.get();
+    return device;
+}
+
+std::unique_ptr<AudioDevice> openNone(int, AudioDevice::Fill, void*, std::string& why) {
+    why = "none in this test";
+    return nullptr;
+}
+
 // Plays the fixture from frame 0 of a 60 fps clock and returns the first frame at which the
 // output was no longer active.
 std::uint64_t endFrame(AudioOutput& output, FixedStepClock& clock) {
@@ -132,20 +162,33 @@ std::uint64_t endFrame(AudioOutput& output, FixedStepClock& clock) {
     return 0;
 }
 
-// SDL's disk driver stands in for a sound card: with an unwritable file it fails to open like a
-// machine without one, and the device output then plays silently, like the silent one.
+// Silent and offline play, a device, and a device that does not open (as on a machine without a
+// sound card, where the output plays silently): each ends exactly when the clock has reached the
+// end of the track.
 TEST(AudioOutput, EveryModeEndsExactlyWhenTheTrackHasPlayed) {
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", "/nonexistent-dir/veldrin/out.raw", 1);
     // 2 s = 88200 frames: 1983 ms (frame 119) still plays, 2000 ms (frame 120) is the end.
     // The clock's base makes the tick counter wrap during the track.
-    for (AudioMode mode : {AudioMode::Silent, AudioMode::Offline, AudioMode::Device}) {
+    const struct {
+        AudioMode mode;
+        OpenAudioDevice open;
+        const char* told;
+    } cases[] = {{AudioMode::Silent, openNone, nullptr},
+                 {AudioMode::Offline, openNone, nullptr},
+                 {AudioMode::Device, openSimulated, nullptr},
+                 {AudioMode::Device, openNone, "no audio device (none in this test); playing silently"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.mode));
         FixedStepClock clock(60, 1, 0xFFFFFFFFu - 1000);
         testing::internal::CaptureStderr();
-        auto output = openOutput(mode, clock);
+        auto output = createAudioOutput(c.mode, clock, c.open);
+        ASSERT_EQ(output->init(kSampleRate), 1);
+        ASSERT_EQ(output->createStream(fixture().data(), fixture().size()), 1);
+        ASSERT_EQ(output->start(), 1);
         const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), mode == AudioMode::Device ? 1 : 0) << err;
-        EXPECT_EQ(err.find("no audio device") != std::string::npos, mode == AudioMode::Device) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), c.told != nullptr ? 1 : 0) << err;
+        if (c.told != nullptr) {
+            EXPECT_NE(err.find(c.told), std::string::npos) << err;
+        }
         EXPECT_EQ(endFrame(*output, clock), 120u);
         // Past the end only silence is analysed.
         clock.setFrame(200);
@@ -230,91 +273,224 @@ TEST(SilentAudio, GoesOnAtOnceAfterACatchUpAndSilentAfterAStallToldOnce) {
     EXPECT_NE(told.find("fell behind at 109.9"), std::string::npos) << told;
 }
 
-// The desktop's sound device; Windows' waveOut has its own test (tests/win32).
-#ifndef _WIN32
-// SDL's disk driver with a real file plays into it faster than real time: 23 times with a
-// millisecond between buffers, some hundreds of times without, where decoding may fall behind
-// (the embedded track is longer than the ring). Either way what is heard is the track sample
-// for sample, or silence where it was not decoded in time, never anything else; and --debug
-// tells of a shortfall once.
-TEST(DeviceAudio, PlaysTheTrackSampleForSampleOrSilence) {
-    const EmbeddedAsset* music = findEmbeddedAsset("music.mp3");
-    ASSERT_NE(music, nullptr);
-    const struct {
-        const unsigned char* bytes;
-        std::size_t size;
-        const char* delayMs;
-    } cases[] = {{fixture().data(), fixture().size(), "1"}, {music->data, music->size, "0"}};
-    for (const auto& c : cases) {
-        // Per process: another run of the suite on the same machine must not share the file.
-        const std::string path = testing::TempDir() + "veldrin_device_out." + std::to_string(getpid()) + ".raw";
-        std::remove(path.c_str());
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
-        setenv("SDL_DISKAUDIODELAY", c.delayMs, 1);
-        SteadyClock clock;
-        auto output = createAudioOutput(AudioMode::Device, clock);
-        ASSERT_EQ(output->init(kSampleRate), 1);
-        ASSERT_EQ(output->createStream(c.bytes, c.size), 1);
-        ASSERT_EQ(output->start(), 1);
-        debugOutput = true;
-        testing::internal::CaptureStderr();
-        output->play();
-        for (int i = 0; i < 60000 && output->isActive() != 0; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        EXPECT_EQ(output->isActive(), 0);
-        const std::string told = testing::internal::GetCapturedStderr();
-        debugOutput = false;
-        output->release();
+constexpr std::uint64_t kChunk = 1024;
+constexpr double kFramesPerMs = 44.1;
 
-        const std::vector<float> track = decodeWholeTrack(c.bytes, c.size);
-        std::vector<float> played;
-        {
-            std::ifstream in(path, std::ios::binary | std::ios::ate);
-            played.resize(std::size_t(in.tellg()) / sizeof(float));
-            in.seekg(0);
-            in.read(reinterpret_cast<char*>(played.data()), std::streamsize(played.size() * sizeof(float)));
-        }
-        std::remove(path.c_str());
-        // Silence until play, then the track, then silence again. The first sound heard is
-        // found in the track to line the two up (the track may begin silent, and that may be
-        // where decoding fell behind).
-        const auto sound = [](float v) { return v != 0.0f; };
-        const std::size_t first = std::size_t(std::find_if(played.begin(), played.end(), sound) - played.begin()) & ~1u;
-        ASSERT_LT(first + 16, played.size());
-        std::size_t at = 0;
-        while (at + 16 <= track.size() && !std::equal(track.begin() + std::ptrdiff_t(at),
-                                                      track.begin() + std::ptrdiff_t(at + 16),
-                                                      played.begin() + std::ptrdiff_t(first))) {
-            at += 2;
-        }
-        ASSERT_LE(at, first) << "the first sound heard is nowhere in the track";
-        const std::size_t start = first - at;
-        ASSERT_LE(start + track.size(), played.size());
-        std::size_t heard = 0;
-        std::size_t missed = 0;  // silent where the track is not
-        for (std::size_t i = 0; i < track.size(); ++i) {
-            const float sample = played[start + i];
-            if (sample == 0.0f) {
-                missed += track[i] != 0.0f ? 1 : 0;
-                continue;
+// What was handed in each chunk, and when (in ms of the clock since play) its first frame is
+// heard: after what the device still held, played at its rate, and its latency.
+struct Chunk {
+    double heardAtMs;  // NaN where the device could not tell
+    std::vector<float> frames;
+};
+
+struct Playback {
+    FixedStepClock clock{1000};  // frame n is n ms: the test steps the clock a millisecond at a time
+    std::unique_ptr<AudioOutput> output;
+    double rate = 1.0;
+    std::uint64_t latency = 0;
+    std::uint64_t handed = 0;
+    double played = 0.0;
+    int unknownPulls = 0;  // the next so many requests cannot tell their latency
+    double jitter = 0.0;   // frames
+    std::uint32_t noise = 1;
+    std::vector<Chunk> chunks;
+    std::uint64_t beganMs = 0;
+    std::int64_t beganNs = 0;
+
+    // Plays from `startSeconds` of the embedded track as a late start does: caught up on the
+    // clock, then live.
+    void begin(double startSeconds) {
+        const EmbeddedAsset* music = findEmbeddedAsset("music.mp3");
+        ASSERT_NE(music, nullptr);
+        output = createAudioOutput(AudioMode::Device, clock, openSimulated);
+        ASSERT_EQ(output->init(kSampleRate), 1);
+        ASSERT_NE(simulated, nullptr);
+        ASSERT_EQ(output->createStream(music->data, music->size), 1);
+        ASSERT_EQ(output->start(), 1);
+        output->followClock(true);
+        output->play();
+        clock.setFrame(std::uint64_t(startSeconds * 1000));
+        output->followClock(false);
+        beganMs = clock.frame();
+        beganNs = steadyNowNs();
+    }
+    // The clock runs for `ms`; the device is fed unless `stalled`. The ring decodes on a thread
+    // of its own, over a thousand times faster than real time, but a simulated device could
+    // outrun it: the test plays at most 50 times as fast as a real one would.
+    void run(std::uint64_t ms, bool stalled = false) {
+        for (std::uint64_t i = 0; i < ms; ++i) {
+            if (i % 20 == 0) {
+                const std::int64_t dueNs = std::int64_t(clock.frame() - beganMs) * 1000000 / 50;
+                sleepUntilNs(beganNs + dueNs);
             }
-            ASSERT_EQ(sample, track[i]) << "at float " << i;
-            ++heard;
-        }
-        if (c.bytes == fixture().data()) {
-            EXPECT_GT(heard, track.size() / 2) << "missed " << missed << ", told: " << told;
-        }
-        EXPECT_TRUE(std::all_of(played.begin() + std::ptrdiff_t(start + track.size()), played.end(),
-                                [](float v) { return v == 0.0f; }));
-        EXPECT_LE(tellings(told), 1u) << told;
-        if (missed > 0) {
-            EXPECT_EQ(tellings(told), 1u) << told;
+            clock.advance();
+            played = std::min(double(handed), played + kFramesPerMs * rate);
+            if (clock.frame() % 16 == 0) output->isActive();  // the frame loop, at 60 Hz or so
+            while (!stalled && double(handed) - played < double(2 * kChunk)) pull();
         }
     }
+    void pull() {
+        output->isActive();  // the frame loop has just read the clock
+        const double queued = double(handed) - played;
+        const bool unknown = unknownPulls > 0;
+        unknownPulls -= unknown ? 1 : 0;
+        // Each report off by up to ± jitter, as a device that counts in whole buffers or wakes
+        // late reports (from a fixed sequence, so that every run is the same).
+        noise = noise * 1103515245u + 12345u;
+        const double off = jitter * (double(noise >> 16 & 0x7FFF) / 16383.5 - 1.0);
+        const std::uint64_t ahead =
+            unknown ? AudioDevice::kAheadUnknown : std::uint64_t(std::max(0.0, std::ceil(queued) + off)) + latency;
+        const double heardAtMs = double(clock.frame()) + (queued / rate + double(latency)) / kFramesPerMs;
+        Chunk chunk{unknown ? std::nan("") : heardAtMs, std::vector<float>(2 * kChunk)};
+        simulated->fill(simulated->user, chunk.frames.data(), kChunk, ahead);
+        handed += kChunk;
+        chunks.push_back(std::move(chunk));
+    }
+};
+
+// Where in the track the last half of a chunk comes from: the frame whose following samples
+// match best within `window` of where it is expected, and how well (the leftover against the
+// chunk's own energy: 0 for the track as it is, small when played a little faster or slower).
+struct Found {
+    std::int64_t frame = -1;
+    double misfit = 1.0;
+};
+
+Found locate(const std::vector<float>& track, const std::vector<float>& chunk, std::int64_t expected,
+             std::int64_t window) {
+    constexpr std::size_t kFrom = kChunk / 2;
+    constexpr std::size_t kLength = 160;
+    double energy = 0.0;
+    for (std::size_t k = 0; k < 2 * kLength; ++k) energy += double(chunk[2 * kFrom + k]) * chunk[2 * kFrom + k];
+    Found best;
+    if (energy < 1e-6) return best;
+    for (std::int64_t at = expected - window; at <= expected + window; ++at) {
+        if (at < 0 || std::uint64_t(at + std::int64_t(kLength)) * 2 > track.size()) continue;
+        double misfit = 0.0;
+        for (std::size_t k = 0; k < 2 * kLength && misfit < best.misfit * energy; ++k) {
+            const double d = double(chunk[2 * kFrom + k]) - track[std::size_t(2 * at) + k];
+            misfit += d * d;
+        }
+        if (misfit / energy < best.misfit) best = Found{at - std::int64_t(kFrom), misfit / energy};
+    }
+    return best;
 }
 
-#endif
+// Every chunk that can be found in the track at all is the track at the clock's time when it is
+// heard, within 5 ms; none holds anything of the track that an earlier one held; and all but
+// `unfound` chunks can be found (those mixed with a fade, or silent while waiting).
+void expectHeardAtTheClocksTime(const Playback& p, const std::vector<float>& track, std::size_t unfound,
+                                int stride = 1) {
+    std::size_t checked = 0;
+    std::size_t considered = 0;
+    std::int64_t previous = -1;
+    for (std::size_t i = 0; i < p.chunks.size(); i += std::size_t(stride)) {
+        ++considered;
+        // The clock started at 0 when play was asked for, so its time is the track's. Where the
+        // device could not tell when a chunk is heard, the track carries on as it was.
+        const bool known = !std::isnan(p.chunks[i].heardAtMs);
+        const auto due = known ? std::int64_t(p.chunks[i].heardAtMs * kFramesPerMs) : previous + std::int64_t(kChunk);
+        const Found found = locate(track, p.chunks[i].frames, due, known ? 1000 : 40);
+        if (found.misfit > 0.3) continue;
+        ++checked;
+        EXPECT_NEAR(double(found.frame), double(due), (known ? 5 : 0.5) * kFramesPerMs)
+            << "chunk " << i << " of " << p.chunks.size();
+        if (stride == 1 && previous >= 0) {
+            // Played back faster while drifting into step, a chunk holds up to 0.5 % more.
+            EXPECT_GE(double(found.frame - previous), 0.994 * double(kChunk)) << "played twice, at chunk " << i;
+        }
+        previous = found.frame;
+    }
+    EXPECT_GE(checked + unfound, considered) << checked << " of " << considered << " chunks found in the track";
+}
+
+const std::vector<float>& wholeMusic() {
+    static const std::vector<float> track = [] {
+        const EmbeddedAsset* music = findEmbeddedAsset("music.mp3");
+        return music != nullptr ? decodeWholeTrack(music->data, music->size) : std::vector<float>();
+    }();
+    return track;
+}
+
+// A half-second stall of the whole program: the device plays out what it holds and runs dry,
+// while the clock runs on. The sound goes on from the clock's time as soon as the device can tell
+// when it is heard (crossfaded), not from where it stopped; and the spectrum reads what is heard
+// then.
+TEST(DeviceAudio, WhatIsHeardIsTheTrackAtTheClocksTimeThroughAStall) {
+    const std::vector<float>& track = wholeMusic();
+    ASSERT_FALSE(track.empty());
+    Playback p;
+    p.latency = 441;      // 10 ms beyond what it holds
+    p.unknownPulls = 3;   // a server's first timing report is still on its way
+    p.begin(60.0);        // the knot's drive: busy music, easy to find in the track
+    p.run(1000);
+    const std::size_t beforeStall = p.chunks.size();
+    p.run(500, true);
+    EXPECT_EQ(p.chunks.size(), beforeStall);
+    p.unknownPulls = 2;   // and after running dry, until the next one has come
+    p.run(1500);
+    ASSERT_GT(p.chunks.size(), beforeStall + 40);
+    // Nothing is heard before the device can tell when it would be.
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_TRUE(std::all_of(p.chunks[i].frames.begin(), p.chunks[i].frames.end(), [](float v) { return v == 0.0f; }))
+            << "chunk " << i;
+    }
+    // Those, the fade in of the first sound, and the crossfade once the device knows again.
+    expectHeardAtTheClocksTime(p, track, 3 + 1 + 1);
+    // The first chunk the device can place after the stall is the track at the clock's time,
+    // past the crossfade.
+    const Chunk& placed = p.chunks[beforeStall + 2];
+    const auto due = std::int64_t(placed.heardAtMs * kFramesPerMs);
+    const Found found = locate(track, placed.frames, due, 1000);
+    EXPECT_LT(found.misfit, 0.01);
+    EXPECT_NEAR(double(found.frame), double(due), 5 * kFramesPerMs);
+
+    SpectrumAnalyser analyser;
+    std::vector<float> expected(kSpectrumBins);
+    analyser.analyse(track.data(), track.size() / 2, p.clock.frame() * 441 / 10, expected.data());
+    EXPECT_EQ(spectrumOf(*p.output), expected);
+}
+
+// A device that reports 200 ms of latency is handed the track 200 ms ahead of the clock. When
+// its latency drops (a server that shortened its buffer), the sound cuts forward; when it grows
+// (a sink with a longer queue took over), it fades out and waits until the track is due again.
+TEST(DeviceAudio, IsHandedTheTrackAheadByTheLatencyItReportsAsThatChanges) {
+    const std::vector<float>& track = wholeMusic();
+    ASSERT_FALSE(track.empty());
+    Playback p;
+    p.latency = 8820;
+    p.begin(62.0);
+    p.run(1000);
+    p.latency = 882;
+    p.run(1000);
+    p.latency = 8820;
+    p.run(1000);
+    ASSERT_GT(p.chunks.size(), 120u);
+    // The fade in at the start and the cut; the wait of 180 ms, its fade out and its fade in.
+    expectHeardAtTheClocksTime(p, track, 2 + 8 + 2);
+}
+
+// A sound card whose clock runs 0.1 % fast or slow drifts 1 ms a second from the clock: it is
+// brought back into step before anyone hears the difference, without cutting. And a device whose
+// reports are off by up to 25 ms either way, one request to the next, is followed by what they
+// say on average, without a cut or a wait on any of them.
+TEST(DeviceAudio, StaysInStepWithADeviceWhoseClockRunsFastOrSlowOrWhoseReportsJitter) {
+    const std::vector<float>& track = wholeMusic();
+    ASSERT_FALSE(track.empty());
+    const struct {
+        double rate;
+        double jitterMs;
+    } cases[] = {{1.001, 0.0}, {0.999, 0.0}, {1.0, 25.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rate);
+        Playback p;
+        p.rate = c.rate;
+        p.jitter = c.jitterMs * kFramesPerMs;
+        p.begin(58.5);
+        p.run(c.jitterMs > 0.0 ? 8000 : 30000);
+        ASSERT_GT(p.chunks.size(), 300u);
+        expectHeardAtTheClocksTime(p, track, 0, c.jitterMs > 0.0 ? 1 : 7);
+    }
+}
 
 }  // namespace
