@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds everything (installing what it needs from Debian) and runs every test: once optimised,
-# once more under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer. The browser
+# once more under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer, and the
+# threaded ones under ThreadSanitizer. The browser
 # build is made first (./web.sh --build-only) and its tests run in the optimised pass, in
 # headless Chromium; where emscripten or Chromium cannot be installed they are skipped. The
 # Windows build (./windows.sh --tests) follows the optimised pass, its suite run under Wine.
-#   ./test.sh           both runs
+#   ./test.sh           all three runs
 #   ./test.sh --quick   the optimised run only
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -40,4 +41,10 @@ if [ "${1:-}" != --quick ]; then
   cmake --build --preset sanitize -j"$jobs"
   # The browser tests exercise the page, which the sanitizers do not see into.
   ctest --preset sanitize -E '^WebPage\.'
+  # ThreadSanitizer over the tests where threads meet: the ring, the audio outputs, capture, the
+  # quit paths and whole-show runs (the preset names them; the live pacing test keeps time,
+  # which the sanitizer's slowdown does not allow).
+  cmake --preset thread >/dev/null
+  cmake --build --preset thread -j"$jobs"
+  ctest --preset thread
 fi

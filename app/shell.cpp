@@ -251,14 +251,15 @@ int runShell(const Options& options) {
 
     if (options.start > 0.0) {
         live.audio->followClock(true);
-        const bool going = catchUp(options.start, live.clock->steps());
-        live.audio->followClock(false);
-        if (!going) {
+        if (!catchUp(options.start, live.clock->steps())) {
             closeShell();
             return 0;
         }
     }
+    // The clock runs on in real time before the sound takes over from it: the sound's thread
+    // reads it from then on.
     live.clock->goLive();
+    live.audio->followClock(false);
 
     running = 1;
     FrameLoop loop;

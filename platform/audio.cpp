@@ -3,8 +3,8 @@
 // spectrum, the end of the show and the picture all read one time, and with a device the feed
 // makes what is heard the track at that time. The track is read through a ring that holds a few
 // seconds around the play position. The device's thread and the ring's decoding thread are the
-// only other threads; they share the playing state and the clock's last reading through atomics,
-// and the samples through the ring, so nothing on the frame path allocates.
+// only other threads; they share the playing state through atomics and the samples through the
+// ring, so nothing on the frame path allocates.
 #include "platform/audio.h"
 
 #include <algorithm>
@@ -35,31 +35,11 @@ static_assert(kMaxAheadFrames + 2 * DeviceFeed::kMaxFrames < TrackRing::kFrames 
               "the ring holds what a device may be handed");
 constexpr std::uint64_t kNotStarved = ~std::uint64_t(0);
 
-// The clock as the frame loop last read it, for the device's thread, which does not read the
-// clock itself (a clock is the frame loop's): its ticks and the steady source's microseconds
-// (low 32 bits) at that moment, in one word, so that the device's thread sees both at once.
-class ClockReading {
-public:
-    void note(std::uint32_t ticks) {
-        word_.store(std::uint64_t(ticks) << 32 | std::uint32_t(steadyNowNs() / 1000), std::memory_order_release);
-    }
-    // Milliseconds from the tick `origin` to now, with their fraction: the reading plus the
-    // steady time since (the clock is steady while a device plays). Unsigned 32-bit
-    // differences, so both survive their wraps.
-    double msSince(std::uint32_t origin) const {
-        const std::uint64_t word = word_.load(std::memory_order_acquire);
-        const std::uint32_t sinceUs = std::uint32_t(steadyNowNs() / 1000) - std::uint32_t(word);
-        return double(std::uint32_t(std::uint32_t(word >> 32) - origin)) + double(sinceUs) * 0.001;
-    }
-
-private:
-    std::atomic<std::uint64_t> word_{0};
-};
-
 class PlatformAudioOutput final : public AudioOutput {
 public:
-    PlatformAudioOutput(AudioMode mode, Clock& clock, OpenAudioDevice open)
-        : requested_(mode), mode_(mode), clock_(clock), open_(open) {}
+    explicit PlatformAudioOutput(const AudioOutputDesc& desc)
+        : requested_(desc.mode), mode_(desc.mode), clock_(*desc.clock), open_(desc.openDevice),
+          decodeOnThread_(desc.decodeOnThread) {}
     ~PlatformAudioOutput() override { release(); }
     PlatformAudioOutput(const PlatformAudioOutput&) = delete;
     PlatformAudioOutput& operator=(const PlatformAudioOutput&) = delete;
@@ -74,7 +54,7 @@ public:
     void followClock(bool on) override;
 
 private:
-    // The clock's frame now (44.1 a millisecond since play), read on the frame loop's thread.
+    // The clock's frame now (44.1 a millisecond since play).
     std::uint64_t clockPosition();
     // Whether the frame loop moves the ring along: without a device, and while catching up.
     bool frameLoopDrivesRing() const {
@@ -101,6 +81,7 @@ private:
     AudioMode mode_;  // Device turns Silent when no device opens
     Clock& clock_;
     const OpenAudioDevice open_;
+    const bool decodeOnThread_;
     bool initialised_ = false;
     std::unique_ptr<AudioDevice> device_;
     bool hasStream_ = false;
@@ -108,7 +89,6 @@ private:
     TrackSpectrum spectrum_;
     std::atomic<bool> playing_{false};
     std::uint32_t playTicks_ = 0;  // changed only with the device held out
-    ClockReading reading_;
     DeviceFeed feed_;  // the device's thread's, but while it is held out
     std::atomic<bool> followClock_{false};
     std::atomic<std::uint64_t> starvedAt_{kNotStarved};  // the first frame the sound lacked
@@ -145,7 +125,7 @@ int PlatformAudioOutput::createStream(const unsigned char* bytes, std::size_t si
         std::fprintf(stderr, "veldrin: cannot play the music track: %s\n", ring_.error());
         return 0;
     }
-    ring_.decodeInBackground();
+    if (decodeOnThread_) ring_.decodeInBackground();
     starvedAt_.store(kNotStarved, std::memory_order_release);
     starvationTold_ = false;
     hasStream_ = true;
@@ -173,17 +153,14 @@ void PlatformAudioOutput::play() {
     lockDevice();
     feed_.restartAt(0);
     playTicks_ = clock_.ticks();
-    reading_.note(playTicks_);
     playing_.store(true, std::memory_order_release);
     unlockDevice();
 }
 
 std::uint64_t PlatformAudioOutput::clockPosition() {
     if (!playing_.load(std::memory_order_acquire)) return 0;
-    const std::uint32_t now = clock_.ticks();
-    reading_.note(now);
     // 44.1 frames per millisecond; the unsigned 32-bit difference survives the tick wrap.
-    return std::uint64_t(std::uint32_t(now - playTicks_)) * 441 / 10;
+    return std::uint64_t(std::uint32_t(clock_.ticks() - playTicks_)) * 441 / 10;
 }
 
 void PlatformAudioOutput::followClock(bool on) {
@@ -256,7 +233,8 @@ void PlatformAudioOutput::fillDevice(float* out, std::uint64_t frames, std::uint
     }
     // Where the clock is now, and so where the track is due when these frames are heard. Past
     // its end the feed hands silence, as it is heard.
-    const std::uint64_t now = std::uint64_t(reading_.msSince(playTicks_) * 44.1);
+    // The clock is read here, on the device's thread, only while playing live: see audio.h.
+    const std::uint64_t now = clockPosition();
     const std::uint64_t due = aheadFrames == AudioDevice::kAheadUnknown ? DeviceFeed::kDueUnknown
                                                                         : now + std::min(aheadFrames, kMaxAheadFrames);
     const std::uint64_t missing = feed_.fill(ring_, kDeviceReader, due, out, frames);
@@ -270,10 +248,13 @@ void PlatformAudioOutput::fillDevice(float* out, std::uint64_t frames, std::uint
 
 }  // namespace
 
-std::unique_ptr<AudioOutput> createAudioOutput(AudioMode mode, Clock& clock, OpenAudioDevice open) {
-    return std::make_unique<PlatformAudioOutput>(mode, clock, open);
+std::unique_ptr<AudioOutput> createAudioOutput(const AudioOutputDesc& desc) {
+    return std::make_unique<PlatformAudioOutput>(desc);
 }
 
 std::unique_ptr<AudioOutput> createAudioOutput(AudioMode mode, Clock& clock) {
-    return createAudioOutput(mode, clock, openAudioDevice);
+    AudioOutputDesc desc;
+    desc.mode = mode;
+    desc.clock = &clock;
+    return createAudioOutput(desc);
 }

@@ -66,7 +66,17 @@ enum class AudioMode {
     Offline,  // as Silent, on a clock the caller steps frame by frame (capture, tests)
 };
 
-// The clock must outlive the output; it is the same clock the music time is measured with.
+// The clock must outlive the output; it is the same clock the music time is measured with. With
+// a device it is read on the device's thread too while the output plays (not while it follows
+// the clock): from play, or from the end of following, it may only run on.
 std::unique_ptr<AudioOutput> createAudioOutput(AudioMode mode, Clock& clock);
-// The same over the device that `open` opens instead of the machine's (tests stand one in).
-std::unique_ptr<AudioOutput> createAudioOutput(AudioMode mode, Clock& clock, OpenAudioDevice open);
+// The same, told more: a device of the caller's instead of the machine's, and the ring decoding
+// on the frame loop's thread (in isActive, as the page does for want of threads) instead of one
+// of its own. Tests stand a device in that they drive from the frame loop's thread themselves.
+struct AudioOutputDesc {
+    AudioMode mode = AudioMode::Device;
+    Clock* clock = nullptr;  // required
+    OpenAudioDevice openDevice = openAudioDevice;
+    bool decodeOnThread = true;
+};
+std::unique_ptr<AudioOutput> createAudioOutput(const AudioOutputDesc& desc);
