@@ -11,7 +11,8 @@ set -euo pipefail
 
 build=(build-essential cmake pkg-config libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri
        libpng-dev zlib1g-dev libmpg123-dev libkissfft-dev)
-test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev ffmpeg)
+# pulseaudio: the private sound server the picture-against-sound tests play into.
+test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev ffmpeg pulseaudio libpulse-dev)
 web=(emscripten python3 patch xz-utils bzip2)
 windows=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 xvfb xauth zip python3 cmake make pkg-config patch xz-utils
          bzip2)
