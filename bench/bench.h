@@ -67,3 +67,7 @@ void measureWindows(const std::string& program, int runs, Figures& out);
 // The browser build in headless Chromium (web.cpp); nothing when it or Chromium is missing.
 // Figures "web.*", and "webBefore.*" for the page in the folder `before` when one is named.
 void measureWeb(int runs, const std::string& before, Figures& out);
+
+// Picture ahead of sound through a private sound server (avsync.cpp): the Linux program, and the
+// .exe under Wine when ./windows.sh has built it; quiet, after a stall, and with both cores busy.
+void measureAvSync(const std::string& program, int runs, Figures& out);

@@ -4,7 +4,7 @@
 // disturb each other. It never fails: what cannot be measured shows as "-".
 //
 //   veldrin_bench [--runs N] [--program PATH] [--page-before DIR]
-//                 [frames update start memory capture web windows]
+//                 [frames update start memory capture web windows avsync]
 //
 // --page-before names an earlier build of the page (a copy of build/web): its runs alternate
 // with the current page's and its figures print beside them.
@@ -134,6 +134,34 @@ void printWebRows(const Figures& f, int runs) {
     }
 }
 
+// Picture ahead of sound, each row the median over runs, the runs' spread beside it.
+void printAvSyncRows(const Figures& f) {
+    const auto spread = [&](const std::string& key) {
+        std::vector<double> each;
+        for (int i = 0; f.count(key + "." + std::to_string(i)) != 0; ++i) each.push_back(f.at(key + "." + std::to_string(i)));
+        if (each.size() < 2) return std::string("-");
+        char text[64];
+        std::snprintf(text, sizeof text, "%zu runs, %.0f to %.0f ms", each.size(),
+                      *std::min_element(each.begin(), each.end()), *std::max_element(each.begin(), each.end()));
+        return std::string(text);
+    };
+    const struct {
+        const char* key;
+        const char* label;
+        const char* aim;
+    } rows[] = {
+        {"av.linux.quiet.before", "picture ahead of sound: Linux program, quiet", "|x| <= 15 ms"},
+        {"av.linux.quiet.after", "  1-3 s after a 0.5-s stall", "|x| <= 15 ms"},
+        {"av.linux.busy.before", "  both cores busy from the start", "|x| <= 15 ms"},
+        {"av.linux.busy.after", "  both cores busy, 1-3 s after the stall", "|x| <= 15 ms"},
+        {"av.wine.quiet.before", "picture ahead of sound: .exe under Wine, quiet", "|x| <= 30 ms"},
+        {"av.wine.quiet.after", "  1-3 s after a 0.5-s stall", "|x| <= 30 ms"},
+        {"av.wine.busy.before", "  both cores busy from the start", "|x| <= 30 ms"},
+        {"av.wine.busy.after", "  both cores busy, 1-3 s after the stall", "|x| <= 30 ms"},
+    };
+    for (const auto& r : rows) row(r.label, figure(f, r.key, "%.0f ms"), spread(r.key), r.aim);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -188,6 +216,7 @@ int main(int argc, char** argv) {
     if (want("capture")) measureCapture(program, f);
     if (want("web")) measureWeb(runs, pageBefore, f);
     if (want("windows")) measureWindows(program, runs, f);
+    if (want("avsync")) measureAvSync(program, runs, f);
 
     const long cores = sysconf(_SC_NPROCESSORS_ONLN);
     std::printf("veldrin speed, 800 x 600, %s, %ld cores\n\n", renderer.c_str(), cores);
@@ -247,12 +276,16 @@ int main(int argc, char** argv) {
         row("Wine: frame 104.9-115.669 s, --fps 0, p99", figure(f, "win.p99", "%.1f ms"),
             figure(f, "win.linuxP99", "Linux, same X %.1f ms"), "Linux + 20 %");
     }
+    if (want("avsync")) printAvSyncRows(f);
     std::printf("\nframes, update and capture in one run; start-up and memory over %d launches; timings are wall\n"
                 "clock on a machine that may be shared, Demo::update is this thread's CPU time. The page's figures\n"
                 "are headless Chromium's (WebGL in software through SwiftShader) on the build ./web.sh makes;\n"
                 "it composites the page through SwiftShader as well, where a browser with a blocklisted driver\n"
                 "composites in software. The load's stages: the .wasm downloaded, compiled, the program\n"
-                "started, its GL context made, its images and track ready, its first frame drawn.\n",
+                "started, its GL context made, its images and track ready, its first frame drawn.\n"
+                "Picture ahead of sound: what a private PulseAudio null sink was heard playing (its monitor,\n"
+                "the reported latencies accounted for) against the music time of each frame, --start 62; the\n"
+                "stall is SIGSTOP for 0.5 s two seconds in; busy is a busy loop on each core.\n",
                 runs);
     return 0;
 }
