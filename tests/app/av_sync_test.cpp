@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 
@@ -37,6 +38,7 @@ bool inCi() {
         }                                  \
     } while (false)
 
+// Each window's figure, and how many of those looked at matched the track.
 std::string windows(const Offsets& offsets) {
     std::string text;
     for (const Offset& o : offsets.each) {
@@ -44,12 +46,17 @@ std::string windows(const Offsets& offsets) {
         std::snprintf(one, sizeof one, "%s%.0f", text.empty() ? "" : " ", o.aheadMs);
         text += one;
     }
-    return text;
+    char tally[96];
+    std::snprintf(tally, sizeof tally, "%zu of %d matched", offsets.each.size(), offsets.tried);
+    if (offsets.bestMiss >= 0.0) std::snprintf(tally + std::strlen(tally), sizeof tally - std::strlen(tally),
+                                                ", the others at most %.2f", offsets.bestMiss);
+    return text + "; " + tally;
 }
 
 void report(const char* what, const StallRun& run) {
     std::printf("%s: picture ahead of sound %.0f ms before the stall (windows: %s), %.0f ms 1-3 s after it "
-                "(windows: %s); lowest correlation %.4f; run took %.1f s, %.1f s of it ending the program\n",
+                "(windows: %s); lowest matching correlation %.4f; run took %.1f s, %.1f s of it ending the "
+                "program\n",
                 what, run.before.medianMs(), windows(run.before).c_str(), run.after.medianMs(),
                 windows(run.after).c_str(), std::min(run.before.lowestCorrelation(), run.after.lowestCorrelation()),
                 run.wallSeconds, run.endSeconds);

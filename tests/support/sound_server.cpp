@@ -1,8 +1,10 @@
 // The private PulseAudio server: a child of this process (never a daemon of its own, so it can
 // always be stopped), in a 0700 folder, with one null sink and a socket that only this folder's
-// owner can reach.
+// owner can reach; and a stream of silence that keeps the sink playing as a sound card does.
 #include "tests/support/sound_server.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -16,7 +18,10 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+
+#include <pulse/pulseaudio.h>
 
 #include "platform/clock.h"
 
@@ -59,7 +64,93 @@ bool reapWithin(pid_t pid, double seconds) {
     }
 }
 
+// One step of libpulse's main loop, waiting at most `usec`.
+int step(pa_mainloop* loop, int usec) {
+    if (pa_mainloop_prepare(loop, usec) < 0 || pa_mainloop_poll(loop) < 0) return -1;
+    return pa_mainloop_dispatch(loop);
+}
+
 }  // namespace
+
+// A null sink with nothing to play sleeps in long blocks, about a second or two, and a stream
+// that connects meanwhile waits for the block to end: it would pass for a program that starts
+// its sound late. A sound card's sink plays on at the latency asked of it; so does this one
+// while this stream of silence, 10 ms deep, plays into it from its own thread. Another stream's
+// running dry is its own: this one does not hide it.
+class SoundServer::Silence {
+public:
+    explicit Silence(const std::string& address) { thread_ = std::thread(&Silence::run, this, address); }
+    ~Silence() {
+        stop_ = true;
+        thread_.join();
+    }
+    Silence(const Silence&) = delete;
+    Silence& operator=(const Silence&) = delete;
+
+    // Whether the sink has started playing it, waiting until untilNs at most.
+    bool playingBy(std::int64_t untilNs) const {
+        while (!playing_ && !ended_ && steadyNowNs() < untilNs) usleep(5000);
+        return playing_;
+    }
+
+private:
+    void run(std::string address) {
+        pa_mainloop* loop = pa_mainloop_new();
+        pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "veldrin silence");
+        pa_stream* stream = nullptr;
+        const std::int64_t readyBy = steadyNowNs() + 5'000'000'000;
+        bool ok = pa_context_connect(context, address.c_str(), PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
+        while (ok && !stop_ && pa_context_get_state(context) != PA_CONTEXT_READY) {
+            const pa_context_state_t state = pa_context_get_state(context);
+            ok = state != PA_CONTEXT_FAILED && state != PA_CONTEXT_TERMINATED && steadyNowNs() < readyBy &&
+                 step(loop, 20000) >= 0;
+        }
+        if (ok && !stop_) {
+            const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, 44100, 2};
+            stream = pa_stream_new(context, "silence", &spec, nullptr);
+            pa_buffer_attr attributes{};
+            attributes.maxlength = std::uint32_t(-1);
+            attributes.tlength = kDepthBytes;
+            attributes.prebuf = std::uint32_t(-1);
+            attributes.minreq = std::uint32_t(-1);
+            attributes.fragsize = std::uint32_t(-1);
+            pa_stream_set_write_callback(
+                stream,
+                [](pa_stream* s, std::size_t bytes, void* self) {
+                    static const std::vector<float> zeros(44100 * 2, 0.0f);
+                    const std::size_t n = std::min(bytes, zeros.size() * sizeof(float));
+                    if (pa_stream_write(s, zeros.data(), n, nullptr, 0, PA_SEEK_RELATIVE) == 0) {
+                        static_cast<Silence*>(self)->written_ += n;
+                    }
+                },
+                this);
+            ok = stream != nullptr && pa_stream_connect_playback(stream, nullptr, &attributes, PA_STREAM_ADJUST_LATENCY,
+                                                                 nullptr, nullptr) >= 0;
+        }
+        while (ok && !stop_) {
+            ok = step(loop, 20000) >= 0 && pa_stream_get_state(stream) != PA_STREAM_FAILED &&
+                 pa_stream_get_state(stream) != PA_STREAM_TERMINATED;
+            // More than its buffer's depth asked for: the sink has begun to take it.
+            if (written_ > 3 * kDepthBytes) playing_ = true;
+        }
+        ended_ = true;
+        if (stream != nullptr) {
+            pa_stream_disconnect(stream);
+            pa_stream_unref(stream);
+        }
+        pa_context_disconnect(context);
+        pa_context_unref(context);
+        pa_mainloop_free(loop);
+    }
+
+    static constexpr std::uint32_t kDepthBytes = 441 * 2 * sizeof(float);  // 10 ms
+
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> playing_{false};
+    std::size_t written_ = 0;  // the loop's thread only
+    std::atomic<bool> ended_{false};
+    std::thread thread_;
+};
 
 bool SoundServer::installed() { return access(kProgram, X_OK) == 0; }
 
@@ -129,6 +220,11 @@ SoundServer::SoundServer() {
         }
         usleep(20000);
     }
+    silence_ = std::make_unique<Silence>(address_);
+    if (!silence_->playingBy(steadyNowNs() + 5'000'000'000)) {
+        failure_ = "the null sink did not start playing within 5 s:\n" + lastLines(log);
+        stop();
+    }
 }
 
 SoundServer::~SoundServer() {
@@ -140,6 +236,7 @@ SoundServer::~SoundServer() {
 }
 
 void SoundServer::stop() {
+    silence_.reset();
     if (pid_ <= 0) return;
     kill(pid_, SIGTERM);
     if (!reapWithin(pid_, 2.0)) {

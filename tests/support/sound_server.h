@@ -3,13 +3,15 @@
 // without a sound card and what it played can be recorded back from the sink's monitor.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 class SoundServer {
 public:
-    // Starts the server and waits (bounded) until it answers; failure() says why when it does not.
+    // Starts the server and waits (bounded) until it answers and its sink plays; failure() says
+    // why when it does not.
     SoundServer();
     // Stops it: SIGTERM, then SIGKILL if it has not gone within two seconds.
     ~SoundServer();
@@ -34,7 +36,10 @@ public:
     static bool installed();
 
 private:
+    class Silence;
+
     pid_t pid_ = -1;
+    std::unique_ptr<Silence> silence_;
     std::string folder_;
     std::string address_;
     std::string failure_;
