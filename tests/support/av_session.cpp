@@ -30,13 +30,6 @@ constexpr std::int64_t kSecond = 1'000'000'000;
 
 std::int64_t seconds(double s) { return std::int64_t(s * 1e9); }
 
-// One step of libpulse's main loop: waits for at most `usec` (libpulse's own blocking iterate could
-// wait for ever on a server that has stopped answering).
-int step(pa_mainloop* loop, int usec) {
-    if (pa_mainloop_prepare(loop, usec) < 0 || pa_mainloop_poll(loop) < 0) return -1;
-    return pa_mainloop_dispatch(loop);
-}
-
 }  // namespace
 
 MonitorRecorder::MonitorRecorder(const SoundServer& server) {
@@ -77,7 +70,7 @@ void MonitorRecorder::run(std::string address, std::string source) {
     while (ok && pa_context_get_state(context) != PA_CONTEXT_READY) {
         const pa_context_state_t state = pa_context_get_state(context);
         ok = state != PA_CONTEXT_FAILED && state != PA_CONTEXT_TERMINATED && steadyNowNs() < connectBy && !stop_ &&
-             step(loop, 20000) >= 0;
+             stepMainLoop(loop, 20000) >= 0;
     }
     if (!ok) fail(std::string("cannot reach the sound server: ") + pa_strerror(pa_context_errno(context)));
     if (ok) {
@@ -96,7 +89,7 @@ void MonitorRecorder::run(std::string address, std::string source) {
         while (ok && pa_stream_get_state(stream) != PA_STREAM_READY) {
             const pa_stream_state_t state = pa_stream_get_state(stream);
             ok = state != PA_STREAM_FAILED && state != PA_STREAM_TERMINATED && steadyNowNs() < connectBy && !stop_ &&
-                 step(loop, 20000) >= 0;
+                 stepMainLoop(loop, 20000) >= 0;
         }
         if (!ok) fail(std::string("cannot record ") + source + ": " + pa_strerror(pa_context_errno(context)));
     }
@@ -106,7 +99,7 @@ void MonitorRecorder::run(std::string address, std::string source) {
         started_.notify_all();
     }
     while (ok && !stop_) {
-        ok = step(loop, 20000) >= 0 && pa_stream_get_state(stream) == PA_STREAM_READY;
+        ok = stepMainLoop(loop, 20000) >= 0 && pa_stream_get_state(stream) == PA_STREAM_READY;
         bool arrived = false;
         for (;;) {
             const void* data = nullptr;

@@ -64,13 +64,12 @@ bool reapWithin(pid_t pid, double seconds) {
     }
 }
 
-// One step of libpulse's main loop, waiting at most `usec`.
-int step(pa_mainloop* loop, int usec) {
+}  // namespace
+
+int stepMainLoop(pa_mainloop* loop, int usec) {
     if (pa_mainloop_prepare(loop, usec) < 0 || pa_mainloop_poll(loop) < 0) return -1;
     return pa_mainloop_dispatch(loop);
 }
-
-}  // namespace
 
 // A null sink with nothing to play sleeps in long blocks, about a second or two, and a stream
 // that connects meanwhile waits for the block to end: it would pass for a program that starts
@@ -103,7 +102,7 @@ private:
         while (ok && !stop_ && pa_context_get_state(context) != PA_CONTEXT_READY) {
             const pa_context_state_t state = pa_context_get_state(context);
             ok = state != PA_CONTEXT_FAILED && state != PA_CONTEXT_TERMINATED && steadyNowNs() < readyBy &&
-                 step(loop, 20000) >= 0;
+                 stepMainLoop(loop, 20000) >= 0;
         }
         if (ok && !stop_) {
             const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, 44100, 2};
@@ -128,7 +127,7 @@ private:
                                                                  nullptr, nullptr) >= 0;
         }
         while (ok && !stop_) {
-            ok = step(loop, 20000) >= 0 && pa_stream_get_state(stream) != PA_STREAM_FAILED &&
+            ok = stepMainLoop(loop, 20000) >= 0 && pa_stream_get_state(stream) != PA_STREAM_FAILED &&
                  pa_stream_get_state(stream) != PA_STREAM_TERMINATED;
             // More than its buffer's depth asked for: the sink has begun to take it.
             if (written_ > 3 * kDepthBytes) playing_ = true;

@@ -8,6 +8,8 @@
 #include <sys/types.h>
 #include <vector>
 
+struct pa_mainloop;
+
 class SoundServer {
 public:
     // Starts the server and waits (bounded) until it answers and its sink plays; failure() says
@@ -44,3 +46,7 @@ private:
     std::string address_;
     std::string failure_;
 };
+
+// One step of a libpulse main loop that waits at most `usec`: libpulse's own blocking iterate
+// could wait for ever on a server that has stopped answering.
+int stepMainLoop(pa_mainloop* loop, int usec);
