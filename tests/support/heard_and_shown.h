@@ -52,10 +52,14 @@ struct Match {
     double runnerUp = 0.0;     // the best elsewhere (more than 50 ms away)
 };
 
+// One thread at a time: it keeps the transforms of the last size it used.
 class TrackLocator {
 public:
     // The track as decodeWholeTrack gives it: interleaved stereo at kTrackRate.
     explicit TrackLocator(const std::vector<float>& stereoTrack);
+    ~TrackLocator();
+    TrackLocator(const TrackLocator&) = delete;
+    TrackLocator& operator=(const TrackLocator&) = delete;
     // `mono` searched for around `guess` seconds, `search` seconds either way.
     Match locate(const std::vector<float>& mono, double guess, double search) const;
     double seconds() const { return double(track_.size()) / kTrackRate; }
@@ -65,7 +69,12 @@ public:
     static constexpr double kClear = 0.05;   // and its lead over the runner-up
 
 private:
+    void freePlans() const;
+
     std::vector<float> track_;  // mono
+    mutable void* forward_ = nullptr;  // KissFFT's plans
+    mutable void* inverse_ = nullptr;
+    mutable std::size_t plansSize_ = 0;
 };
 
 // One measurement: the picture ahead of the sound (ms; negative when the sound leads) over the
@@ -74,6 +83,7 @@ struct Offset {
     std::int64_t ns;
     double aheadMs;
     double correlation;
+    double seconds;  // how long the stretch that was found is
 };
 
 struct Offsets {
@@ -86,9 +96,13 @@ struct Offsets {
 };
 
 constexpr double kWindowSeconds = 0.5;
+// Where sound was starved a half-second is rarely whole: its halves are tried then. The music
+// repeats itself no closer than 0.91 within the search at that length, still clear of kLeast.
+constexpr double kShortWindowSeconds = 0.25;
 constexpr double kSearchSeconds = 3.0;
 
-// Windows of kWindowSeconds heard from instants fromNs, fromNs + step, ... while they end by toNs.
+// Windows of kWindowSeconds heard from instants fromNs, fromNs + step, ... while they end by toNs;
+// where one does not match, the first of its halves that does stands for it.
 Offsets pictureAheadOfSound(const Recording& recording, const std::vector<ShownFrame>& frames,
                             const TrackLocator& track, std::int64_t fromNs, std::int64_t toNs,
                             double stepSeconds = 0.25);

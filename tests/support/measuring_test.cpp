@@ -5,6 +5,7 @@
 // it has stopped answering.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -44,7 +45,7 @@ TEST(TrackLocator, FindsAStretchWhereItIsFromAGuessUpToThreeSecondsOffEvenQuiete
     const std::vector<float>& mono = showTrack().mono();
     ASSERT_GT(mono.size(), std::size_t(187 * kTrackRate));
     for (double at : {20.0, 62.3, 63.9, 110.0, 160.5}) {
-        const std::vector<float> heard = stretch(mono, at, kWindowSeconds, 0.4f);
+        const std::vector<float> heard = stretch(mono, at, at < 100.0 ? kWindowSeconds : kShortWindowSeconds, 0.4f);
         for (double guessOff : {-2.9, 0.0, 1.3}) {
             const Match match = showTrack().locate(heard, at + guessOff, kSearchSeconds);
             EXPECT_TRUE(match.found) << at << " s, guessed " << guessOff << " s off: " << match.correlation
@@ -70,39 +71,51 @@ TEST(TrackLocator, FindsNothingInSilenceOrNoiseNorAStretchThatIsOutsideTheSearch
     const Match noiseMatch = track.locate(noise, 62.0, kSearchSeconds);
     EXPECT_FALSE(noiseMatch.found);
     EXPECT_LT(noiseMatch.correlation, 0.5);
+    double closest = 0.0;
     for (double at : {35.0, 63.0, 66.0, 110.0}) {
-        const std::vector<float> heard = stretch(track.mono(), at, kWindowSeconds);
-        // The search ends just short of the stretch; one beat (0.597 s) later is inside it.
-        const Match elsewhere = track.locate(heard, at + kSearchSeconds + 0.1, kSearchSeconds);
-        EXPECT_FALSE(elsewhere.found) << at << " s taken for " << elsewhere.trackTime << " s (" << elsewhere.correlation
-                                      << ")";
-        EXPECT_GT(elsewhere.correlation, 0.5) << "the beat repeats, so a near match exists: " << at << " s";
+        for (double seconds : {kWindowSeconds, kShortWindowSeconds}) {
+            const std::vector<float> heard = stretch(track.mono(), at, seconds);
+            // The search ends just short of the stretch; one beat (0.597 s) later is inside it.
+            const Match elsewhere = track.locate(heard, at + kSearchSeconds + 0.1, kSearchSeconds);
+            EXPECT_FALSE(elsewhere.found) << at << " s taken for " << elsewhere.trackTime << " s (" << elsewhere.correlation
+                                          << ")";
+            closest = std::max(closest, elsewhere.correlation);
+        }
     }
+    EXPECT_GT(closest, 0.8) << "the beat repeats: near matches exist, and were refused";
 }
 
 // A synthetic run: the sound is the track from 62 s, heard from instant t0 on, its marks late by
 // up to 10 ms; the picture's frames every 1/60 s, their lines relayed in batches every 47 ms as a
-// file-polling relay does. The picture runs `ahead` seconds ahead of the sound. From `lostFrom`
-// seconds on, `lost` seconds of what was heard never reach the recording.
+// file-polling relay does. The picture runs `ahead` seconds ahead of the sound.
 struct SyntheticRun {
     Recording heard;
     std::vector<ShownFrame> shown;
 };
 
-SyntheticRun synthesise(double ahead, std::int64_t t0, double lostFrom = 0.0, double lost = 0.0) {
+struct Mishap {
+    double at = 0.0;         // seconds after t0
+    double lost = 0.0;       // that much of what was heard never reaches the recording
+    double starved = 0.0;    // or: the sound stops for that long and goes on where it stopped
+};
+
+SyntheticRun synthesise(double ahead, std::int64_t t0, Mishap mishap = {}) {
     SyntheticRun run;
     const std::vector<float>& mono = showTrack().mono();
-    const auto first = std::size_t(62.0 * kTrackRate);
     std::uint32_t state = 7;
     const auto lateNs = [&](std::int64_t most) {
         state = state * 1664525u + 1013904223u;
         return std::int64_t(state >> 8) % most;
     };
-    const auto lostBegin = std::size_t(lostFrom * kTrackRate), lostEnd = std::size_t((lostFrom + lost) * kTrackRate);
+    const auto from = std::size_t(mishap.at * kTrackRate);
+    const auto lostTo = from + std::size_t(mishap.lost * kTrackRate);
+    const auto starvedTo = from + std::size_t(mishap.starved * kTrackRate);
+    std::size_t played = std::size_t(62.0 * kTrackRate);
     for (std::size_t i = 0; i < std::size_t(4 * kTrackRate); ++i) {
-        if (i >= lostBegin && i < lostEnd) continue;
-        run.heard.samples.push_back(mono[first + i]);
-        run.heard.samples.push_back(mono[first + i]);
+        const float v = i >= from && i < starvedTo ? 0.0f : mono[played++];
+        if (i >= from && i < lostTo) continue;
+        run.heard.samples.push_back(v);
+        run.heard.samples.push_back(v);
         if (run.heard.frames() % 256 == 0) {
             const auto heardNs = t0 + std::int64_t(double(i + 1) * 1e9 / kTrackRate);
             run.heard.marks.push_back({run.heard.frames(), heardNs + lateNs(10'000'000)});
@@ -134,7 +147,7 @@ TEST(HeardAndShown, ThePictureAheadOfTheSoundHasItsSignAndSizeFromLateStampsOnBo
 // count against the clock for good: only the marks right after a window may place it.
 TEST(HeardAndShown, SoundLostFromTheRecordingMisplacesNoWindow) {
     const std::int64_t t0 = 5'000'000'000'000;
-    const SyntheticRun run = synthesise(0.25, t0, 1.9, 0.128);
+    const SyntheticRun run = synthesise(0.25, t0, Mishap{1.9, 0.128, 0.0});
     const Offsets offsets =
         pictureAheadOfSound(run.heard, run.shown, showTrack(), t0 + 500'000'000, t0 + 3'500'000'000);
     // Those that do not reach across the loss at least: 0.5 to 1.25 s and 2.25 to 3 s.
@@ -142,6 +155,25 @@ TEST(HeardAndShown, SoundLostFromTheRecordingMisplacesNoWindow) {
     for (const Offset& o : offsets.each) {
         EXPECT_NEAR(o.aheadMs, 250.0, 4.0) << "the window heard from " << double(o.ns - t0) * 1e-9 << " s";
     }
+}
+
+// Sound that stops for a tenth of a second and goes on where it stopped (a stream run dry) is
+// that much further behind from then on; the half-seconds across the gap are measured by the
+// half of each that is whole.
+TEST(HeardAndShown, SoundThatRanDryIsMeasuredOnEitherSideOfTheGap) {
+    const std::int64_t t0 = 5'000'000'000'000;
+    const SyntheticRun run = synthesise(0.05, t0, Mishap{2.1, 0.0, 0.1});
+    const Offsets offsets =
+        pictureAheadOfSound(run.heard, run.shown, showTrack(), t0 + 500'000'000, t0 + 3'500'000'000);
+    EXPECT_EQ(offsets.each.size(), std::size_t(offsets.tried)) << "best miss " << offsets.bestMiss;
+    int halves = 0;
+    for (const Offset& o : offsets.each) {
+        const double at = double(o.ns - t0) * 1e-9;
+        EXPECT_TRUE(at + o.seconds <= 2.1 + 1e-3 || at >= 2.2 - 1e-3) << "a stretch across the gap at " << at << " s";
+        EXPECT_NEAR(o.aheadMs, at < 2.1 ? 50.0 : 150.0, 4.0) << "heard from " << at << " s";
+        halves += o.seconds < kWindowSeconds ? 1 : 0;
+    }
+    EXPECT_GE(halves, 2);
 }
 
 // Where one side was not observed at all there is nothing to compare: no made-up figure.
