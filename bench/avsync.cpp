@@ -1,7 +1,8 @@
 // How far the picture is ahead of the sound, through a real sound server (a private PulseAudio
-// with a null sink): the Linux program and the Windows .exe under Wine, on a quiet machine, one
-// to three seconds after a half-second stall, and with both cores busy from the start. The
-// measuring (tests/support) is the end-to-end tests'; here the figures are medians over runs.
+// with a null sink): the Linux program, the Windows .exe under Wine, and the page in Chromium and
+// Firefox ESR, on a quiet machine, one to three seconds after a half-second stall, and with both
+// cores busy from the start. The measuring (tests/support) is the end-to-end tests'; here the
+// figures are medians over runs.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -21,14 +22,14 @@ const std::string kExe = kSource + "/build/windows/veldrin.exe";
 const std::string kWineRun = kSource + "/tools/wine-run";
 const std::string kPrefix = kSource + "/build/windows-cmake/wine-prefix";
 
-// Runs of one kind, quiet or loaded; "<key>.quiet" is each run's figure before its stall and
+// Runs of one kind, quiet or loaded; "<key>.before" is each run's figure before its stall and
 // "<key>.after" after it, with ".0", ".1", ... for the runs themselves.
-void measureKind(const SoundServer& server, const Subject& subject, StallPlan plan, int runs, const std::string& key,
-                 Figures& out) {
+template <class Measure>
+void measureKind(Measure measure, StallPlan plan, int runs, const std::string& key, Figures& out) {
     std::vector<double> before;
     std::vector<double> after;
     for (int i = 0; i < runs; ++i) {
-        const StallRun run = measureAcrossAStall(server, subject, plan, showTrack());
+        const StallRun run = measure(plan);
         if (!run.failure.empty()) {
             std::fprintf(stderr, "avsync %s: %s\n%s", key.c_str(), run.failure.c_str(), run.messages.c_str());
             continue;
@@ -46,16 +47,35 @@ void measureKind(const SoundServer& server, const Subject& subject, StallPlan pl
     }
 }
 
-void measureBoth(const SoundServer& server, const Subject& subject, StallPlan plan, int runs, const std::string& key,
-                 Figures& out) {
-    measureKind(server, subject, plan, runs, key + ".quiet", out);
+template <class Measure>
+void measureBoth(Measure measure, StallPlan plan, int runs, const std::string& key, Figures& out) {
+    measureKind(measure, plan, runs, key + ".quiet", out);
     plan.busyCores = 2;
-    measureKind(server, subject, plan, runs, key + ".busy", out);
+    measureKind(measure, plan, runs, key + ".busy", out);
+}
+
+void measurePage(const SoundServer& server, int runs, Figures& out) {
+    const std::string page = kSource + "/build/web";
+    if (access((page + "/index.html").c_str(), R_OK) != 0) {
+        std::fprintf(stderr, "avsync: no %s (./web.sh --build-only makes it)\n", page.c_str());
+        return;
+    }
+    for (const Browser browser : {Browser::Chromium, Browser::Firefox}) {
+        if (!browserInstalled(browser)) {
+            std::fprintf(stderr, "avsync: no %s or no Xvfb (tools/install-deps.sh page-sound installs them)\n",
+                         browserName(browser));
+            continue;
+        }
+        StallPlan plan;
+        plan.firstFrameWithin = 60.0;
+        measureBoth([&](const StallPlan& p) { return measurePageAcrossAStall(server, browser, page, p, showTrack()); },
+                    plan, runs, browser == Browser::Chromium ? "av.chromium" : "av.firefox", out);
+    }
 }
 
 }  // namespace
 
-void measureAvSync(const std::string& program, int runs, Figures& out) {
+void measureAvSync(const std::string& program, int runs, const std::string& only, Figures& out) {
     if (!SoundServer::installed()) {
         std::fprintf(stderr, "avsync: no pulseaudio (tools/install-deps.sh test installs it)\n");
         return;
@@ -67,7 +87,13 @@ void measureAvSync(const std::string& program, int runs, Figures& out) {
     }
     // Three runs of each kind are enough to show the spread: each takes some seven seconds.
     runs = std::min(runs, 3);
-    measureBoth(server, linuxProgram(program, server, 62.0), StallPlan{}, runs, "av.linux", out);
+    if (only.empty() || only == "linux") {
+        const Subject linux = linuxProgram(program, server, 62.0);
+        measureBoth([&](const StallPlan& p) { return measureAcrossAStall(server, linux, p, showTrack()); }, StallPlan{},
+                    runs, "av.linux", out);
+    }
+    if (only.empty() || only == "page") measurePage(server, runs, out);
+    if (!only.empty() && only != "wine") return;
 
     struct stat info {};
     if (stat(kExe.c_str(), &info) != 0 || access("/usr/lib/wine/wine64", X_OK) != 0) {
@@ -78,6 +104,8 @@ void measureAvSync(const std::string& program, int runs, Figures& out) {
     if (std::system((kWineRun + " --prefix '" + kPrefix + "' --boot").c_str()) != 0) return;
     StallPlan plan;
     plan.firstFrameWithin = 60.0;
-    measureBoth(server, windowsProgram(kWineRun, kPrefix, kExe, server, 62.0), plan, runs, "av.wine", out);
+    const Subject wine = windowsProgram(kWineRun, kPrefix, kExe, server, 62.0);
+    measureBoth([&](const StallPlan& p) { return measureAcrossAStall(server, wine, p, showTrack()); }, plan, runs,
+                "av.wine", out);
     std::system((kWineRun + " --prefix '" + kPrefix + "' --stop").c_str());
 }

@@ -5,6 +5,8 @@
 #   tools/install-deps.sh capture the program and the ffmpeg program its --capture uses
 #   tools/install-deps.sh web     the browser build (web.sh): emscripten, and what fetches sources
 #   tools/install-deps.sh web-test  that and Chromium, which the tests run the page in
+#   tools/install-deps.sh page-sound  that, Firefox ESR, Xvfb and PulseAudio: the page's picture
+#                                 against its sound (veldrin_bench avsync)
 #   tools/install-deps.sh windows the Windows build: the mingw-w64 cross compiler, Wine, Xvfb to run
 #                                 it headless, and what fetches and builds the libraries' sources
 set -euo pipefail
@@ -23,8 +25,9 @@ case "${1:-build}" in
   test) wanted=("${test[@]}") ;;
   web) wanted=("${web[@]}") ;;
   web-test) wanted=("${web[@]}" chromium) ;;
+  page-sound) wanted=("${web[@]}" chromium firefox-esr xvfb xauth pulseaudio) ;;
   windows) wanted=("${windows[@]}") ;;
-  *) echo "usage: $0 build|test|capture|web|web-test|windows" >&2; exit 2 ;;
+  *) echo "usage: $0 build|test|capture|web|web-test|page-sound|windows" >&2; exit 2 ;;
 esac
 
 # One query for all: the scripts call this on every run.

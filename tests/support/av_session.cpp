@@ -18,7 +18,13 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <arpa/inet.h>
+#include <filesystem>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include "assets/embedded.h"
+#include "tests/support/browser_control.h"
 #include "platform/clock.h"
 #include "tests/support/whole_track.h"
 
@@ -153,6 +159,18 @@ BusyCores::~BusyCores() {
     for (pid_t pid : pids_) waitpid(pid, nullptr, 0);
 }
 
+std::optional<double> consoleFrameTime(const std::string& line) {
+    if (line.find("CONSOLE") == std::string::npos && line.find("console.") == std::string::npos) return std::nullopt;
+    const auto digit = [&](std::size_t i) { return i < line.size() && line[i] >= '0' && line[i] <= '9'; };
+    for (std::size_t i = 0; i + 8 <= line.size(); ++i) {
+        if ((i > 0 && (digit(i - 1) || line[i - 1] == '.')) || digit(i + 8) || line[i + 3] != '.') continue;
+        bool all = true;
+        for (std::size_t k = 0; k < 8 && all; ++k) all = k == 3 || digit(i + k);
+        if (all && frameLineTime(line.substr(i, 8))) return frameLineTime(line.substr(i, 8));
+    }
+    return std::nullopt;
+}
+
 const TrackLocator& showTrack() {
     static const TrackLocator track([] {
         const EmbeddedAsset* music = findEmbeddedAsset("music.mp3");
@@ -235,51 +253,83 @@ bool stoppedWithin(pid_t pid, double s) {
 
 // The launched process: its stderr read on the calling thread, each line stamped on arrival;
 // however the run ends, the destructor leaves nothing of it running.
+// Starts `command` in a process group of its own that dies with this process: stdout and stderr
+// to `output` (when not -1; else /dev/null), each (to, from) in `descriptors` as descriptor `to`,
+// the environment changed by `environment` ("NAME=value" set, bare "NAME" removed). -1 on failure.
+pid_t spawn(const std::vector<std::string>& command, const std::vector<std::string>& environment, int output,
+            bool outputToo, const std::vector<std::pair<int, int>>& descriptors) {
+    std::vector<std::string> entries;
+    const auto changed = [&](const std::string& entry) {
+        const std::string name = entry.substr(0, entry.find('='));
+        return std::any_of(environment.begin(), environment.end(),
+                           [&](const std::string& e) { return e.substr(0, e.find('=')) == name; });
+    };
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (!changed(*e)) entries.emplace_back(*e);
+    }
+    for (const std::string& e : environment) {
+        if (e.find('=') != std::string::npos) entries.push_back(e);
+    }
+    // Everything the child needs is made before the fork: the recorder's thread runs, so
+    // between fork and exec only async-signal-safe calls are allowed.
+    std::vector<char*> argv;
+    for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const std::string& e : entries) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    if (command.empty()) return -1;
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(127);
+        setpgid(0, 0);
+        const int none = open("/dev/null", O_RDWR | O_CLOEXEC);
+        // Out of the way of the numbers they go to first.
+        int moved[8];
+        const std::size_t count = std::min<std::size_t>(descriptors.size(), 8);
+        for (std::size_t i = 0; i < count; ++i) moved[i] = fcntl(descriptors[i].second, F_DUPFD_CLOEXEC, 64);
+        dup2(none, 0);
+        dup2(output >= 0 && outputToo ? output : none, 1);
+        dup2(output >= 0 ? output : none, 2);
+        for (std::size_t i = 0; i < count; ++i) dup2(moved[i], descriptors[i].first);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    if (pid > 0) setpgid(pid, pid);
+    return pid;
+}
+
+// SIGTERM to the group, SIGKILL after `seconds`; reaped either way.
+void endGroup(pid_t pid, double seconds) {
+    if (pid <= 0) return;
+    kill(-pid, SIGTERM);
+    const std::int64_t until = steadyNowNs() + std::int64_t(seconds * 1e9);
+    while (waitpid(pid, nullptr, WNOHANG) == 0) {
+        if (steadyNowNs() >= until) {
+            kill(-pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            break;
+        }
+        usleep(10000);
+    }
+    kill(-pid, SIGKILL);  // whatever of the group is left
+}
+
+// The launched process: its stderr (and stdout, where asked) read on the calling thread, each
+// line stamped on arrival; however the run ends, the destructor leaves nothing of it running.
 class Launched {
 public:
-    explicit Launched(const Subject& subject) {
-        std::vector<std::string> environment;
-        const auto replaced = [&](const std::string& entry) {
-            const std::string name = entry.substr(0, entry.find('='));
-            return std::any_of(subject.environment.begin(), subject.environment.end(), [&](const std::string& e) {
-                return e.substr(0, e.find('=')) == name;
-            });
-        };
-        for (char** e = environ; *e != nullptr; ++e) {
-            if (!replaced(*e)) environment.emplace_back(*e);
-        }
-        for (const std::string& e : subject.environment) {
-            if (e.find('=') != std::string::npos) environment.push_back(e);
-        }
-        // Everything the child needs is made before the fork: the recorder's thread runs, so
-        // between fork and exec only async-signal-safe calls are allowed.
-        std::vector<char*> argv;
-        for (const std::string& a : subject.command) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (const std::string& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
-        envp.push_back(nullptr);
+    explicit Launched(const Subject& subject) : frameTime_(subject.frameTime) {
         int fds[2];
-        if (subject.command.empty() || pipe2(fds, O_CLOEXEC) != 0) return;
-        const pid_t parent = getpid();
-        pid_ = fork();
-        if (pid_ == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (getppid() != parent) _exit(127);
-            setpgid(0, 0);
-            const int none = open("/dev/null", O_RDWR | O_CLOEXEC);
-            dup2(none, 0);
-            dup2(none, 1);
-            dup2(fds[1], 2);
-            execve(argv[0], argv.data(), envp.data());
-            _exit(127);
-        }
+        if (pipe2(fds, O_CLOEXEC) != 0) return;
+        pid_ = spawn(subject.command, subject.environment, fds[1], subject.outputToo, subject.descriptors);
         close(fds[1]);
         if (pid_ < 0) {
             close(fds[0]);
             return;
         }
-        setpgid(pid_, pid_);
         fd_ = fds[0];
         startedNs_ = steadyNowNs();
     }
@@ -325,7 +375,7 @@ public:
                     partial_ += buffer[i];
                     continue;
                 }
-                if (const auto t = frameLineTime(partial_)) {
+                if (const auto t = frameTime_(partial_)) {
                     frames.push_back({*t, arrived});
                 } else if (messages.size() < 4096) {
                     messages += partial_ + "\n";
@@ -355,6 +405,7 @@ public:
             kill(program, SIGKILL);
             reap(5.0);
         }
+        kill(-pid_, SIGKILL);  // what is left of its group: a browser's other processes
         readUntil(steadyNowNs() + kSecond / 5, [&] { return fd_ < 0; });  // what is left in the pipe
         return status_;
     }
@@ -388,6 +439,7 @@ private:
     int fd_ = -1;
     bool reaped_ = false;
     int status_ = -1;
+    std::optional<double> (*frameTime_)(const std::string&);
     std::string partial_;
     std::int64_t startedNs_ = 0;
 };
@@ -397,6 +449,23 @@ std::string describe(const char* when, const Offsets& offsets) {
     std::snprintf(text, sizeof text, "%s: %zu of %d windows matched the track (best of the others: %.3f)", when,
                   offsets.each.size(), offsets.tried, offsets.bestMiss);
     return text;
+}
+
+// The figures of a run from what was recorded and the frame lines, once everything has ended.
+void finishRun(StallRun& run, MonitorRecorder& recorder, const Launched& program, std::int64_t firstNs,
+               std::int64_t stoppedNs, std::int64_t continuedNs, const StallPlan& plan, const TrackLocator& track) {
+    const Recording heard = recorder.finish();
+    if (!run.failure.empty()) return;
+    if (!recorder.failure().empty()) {
+        run.failure = recorder.failure();
+        return;
+    }
+    run.before = pictureAheadOfSound(heard, program.frames, track, firstNs + kSecond / 2, stoppedNs - kSecond / 10);
+    run.after = pictureAheadOfSound(heard, program.frames, track, continuedNs + kSecond,
+                                    continuedNs + seconds(std::min(3.0, plan.after)));
+    if (run.before.each.empty() || run.after.each.empty()) {
+        run.failure = describe("before the stall", run.before) + "; " + describe("after it", run.after);
+    }
 }
 
 }  // namespace
@@ -475,17 +544,221 @@ StallRun measureAcrossAStall(const SoundServer& server, const Subject& subject, 
     run.endSeconds = double(steadyNowNs() - endingNs) * 1e-9;
     run.wallSeconds = double(steadyNowNs() - program.startedNs()) * 1e-9;
     run.messages = program.messages;
-    const Recording heard = recorder.finish();
+    finishRun(run, recorder, program, firstNs, stoppedNs, continuedNs, plan, track);
+    return run;
+}
+
+namespace {
+
+// A port on the loopback that nothing listens on now.
+int freePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = -1;
+    if (fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    if (fd >= 0) close(fd);
+    return port;
+}
+
+bool answersWithin(int port, double s) {
+    const std::int64_t until = steadyNowNs() + seconds(s);
+    do {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(std::uint16_t(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool connected = fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        if (fd >= 0) close(fd);
+        if (connected) return true;
+        usleep(20000);
+    } while (steadyNowNs() < until);
+    return false;
+}
+
+// What the page's run needs around the browser, each stopped by its destructor: a folder, an X
+// screen, a web server.
+struct PageStage {
+    std::string folder;
+    pid_t xvfb = -1;
+    pid_t web = -1;
+    std::string display;
+    int port = -1;
+
+    ~PageStage() {
+        endGroup(web, 2.0);
+        endGroup(xvfb, 2.0);
+        std::error_code ignored;
+        if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
+    }
+
+    std::string prepare(const std::string& page) {
+        char pattern[] = "/tmp/veldrin-page-XXXXXX";
+        if (mkdtemp(pattern) == nullptr) return "no folder for the browser";
+        folder = pattern;
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0) return "no pipe";
+        xvfb = spawn({"/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"},
+                     {}, -1, false, {{3, fds[1]}});
+        close(fds[1]);
+        std::string number;
+        const std::int64_t until = steadyNowNs() + 10 * kSecond;
+        while (number.find('\n') == std::string::npos && steadyNowNs() < until) {
+            pollfd p{fds[0], POLLIN, 0};
+            char c[16];
+            if (poll(&p, 1, 100) > 0) {
+                const ssize_t n = read(fds[0], c, sizeof c);
+                if (n <= 0) break;
+                number.append(c, std::size_t(n));
+            }
+        }
+        close(fds[0]);
+        if (number.find('\n') == std::string::npos) return "Xvfb did not start";
+        display = ":" + number.substr(0, number.find('\n'));
+        port = freePort();
+        web = spawn({"/usr/bin/python3", "-m", "http.server", std::to_string(port), "--bind", "127.0.0.1", "--directory",
+                     page},
+                    {}, -1, false, {});
+        if (!answersWithin(port, 10.0)) return "the web server did not answer";
+        return "";
+    }
+};
+
+// Firefox's settings for an unattended run: the console on stdout, sound without a gesture,
+// nothing asked at the first start.
+bool writeFirefoxProfile(const std::string& profile) {
+    std::filesystem::create_directories(profile);
+    std::ofstream prefs(profile + "/user.js");
+    for (const char* pref : {"\"marionette.port\", 0", "\"devtools.console.stdout.content\", true",
+                             "\"media.autoplay.default\", 0", "\"media.autoplay.blocking_policy\", 0",
+                             "\"browser.shell.checkDefaultBrowser\", false",
+                             "\"datareporting.policy.dataSubmissionEnabled\", false",
+                             "\"toolkit.telemetry.reportingpolicy.firstRun\", false",
+                             "\"browser.aboutwelcome.enabled\", false",
+                             "\"browser.startup.homepage_override.mstone\", \"ignore\"",
+                             "\"app.update.disabledForTesting\", true", "\"browser.sessionstore.resume_from_crash\", false"}) {
+        prefs << "user_pref(" << pref << ");\n";
+    }
+    return bool(prefs);
+}
+
+constexpr const char* kChromium = "/usr/bin/chromium";
+constexpr const char* kFirefox = "/usr/bin/firefox-esr";
+
+}  // namespace
+
+const char* browserName(Browser browser) { return browser == Browser::Chromium ? "Chromium" : "Firefox ESR"; }
+
+bool browserInstalled(Browser browser) {
+    return access(browser == Browser::Chromium ? kChromium : kFirefox, X_OK) == 0 && access("/usr/bin/Xvfb", X_OK) == 0;
+}
+
+StallRun measurePageAcrossAStall(const SoundServer& server, Browser browser, const std::string& page,
+                                 const StallPlan& plan, const TrackLocator& track) {
+    StallRun run;
+    if (!server.running()) {
+        run.failure = "no sound server: " + server.failure();
+        return run;
+    }
+    PageStage stage;
+    run.failure = stage.prepare(page);
     if (!run.failure.empty()) return run;
+    const BusyCores load(plan.busyCores);
+    MonitorRecorder recorder(server);
     if (!recorder.failure().empty()) {
         run.failure = recorder.failure();
         return run;
     }
-    run.before = pictureAheadOfSound(heard, program.frames, track, firstNs + kSecond / 2, stoppedNs - kSecond / 10);
-    run.after = pictureAheadOfSound(heard, program.frames, track, continuedNs + kSecond,
-                                    continuedNs + seconds(std::min(3.0, plan.after)));
-    if (run.before.each.empty() || run.after.each.empty()) {
-        run.failure = describe("before the stall", run.before) + "; " + describe("after it", run.after);
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(stage.port) + "/index.html?start=" + formatSeconds(plan.start) + "&debug";
+    const std::string profile = stage.folder + "/profile";
+    Subject subject;
+    subject.environment = server.clientEnvironment();
+    subject.environment.push_back("DISPLAY=" + stage.display);
+    subject.environment.push_back("HOME=" + stage.folder);
+    subject.environment.push_back("WAYLAND_DISPLAY");
+    subject.outputToo = true;
+    subject.frameTime = consoleFrameTime;
+    int commands[2] = {-1, -1};
+    int answers[2] = {-1, -1};
+    if (browser == Browser::Chromium) {
+        if (pipe2(commands, O_CLOEXEC) != 0 || pipe2(answers, O_CLOEXEC) != 0) {
+            run.failure = "no pipes for Chromium";
+            return run;
+        }
+        subject.command = {kChromium, "--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
+                           "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                           "--no-first-run", "--no-default-browser-check", "--autoplay-policy=no-user-gesture-required",
+                           "--window-position=0,0", "--window-size=820,700", "--user-data-dir=" + profile,
+                           "--remote-debugging-pipe", "--enable-logging=stderr", "--v=0", url};
+        subject.descriptors = {{3, commands[0]}, {4, answers[1]}};
+    } else {
+        writeFirefoxProfile(profile);
+        subject.command = {kFirefox, "--marionette", "--no-remote", "--profile", profile, url};
+        subject.environment.push_back("MOZ_CRASHREPORTER_DISABLE=1");
     }
+    Launched program(subject);
+    for (int fd : {commands[0], answers[1]}) {
+        if (fd >= 0) close(fd);
+    }
+    std::unique_ptr<PageControl> control;
+    if (program.started()) {
+        control = browser == Browser::Chromium ? chromiumControl(commands[1], answers[0], 30.0)
+                                               : firefoxControl(profile, 30.0);
+    }
+    std::int64_t firstNs = 0;
+    std::int64_t stoppedNs = 0;
+    std::int64_t continuedNs = 0;
+    if (!control) {
+        run.failure = std::string("no control of ") + browserName(browser);
+    } else {
+        // The front screen says "click to play" once the code is compiled and its still drawn.
+        const std::int64_t readyBy = steadyNowNs() + 30 * kSecond;
+        bool ready = false;
+        while (!ready && steadyNowNs() < readyBy) {
+            ready = control->evaluate("document.getElementById('message').textContent") == "click to play";
+            program.readUntil(steadyNowNs() + kSecond / 10);
+        }
+        if (ready) control->evaluate("window.dispatchEvent(new KeyboardEvent('keydown', {key: ' '}))");
+        program.readUntil(steadyNowNs() + seconds(plan.firstFrameWithin), [&] {
+            for (const ShownFrame& f : program.frames) {
+                if (f.musicTime >= plan.start - 1e-6) {
+                    firstNs = f.ns;
+                    return true;
+                }
+            }
+            return false;
+        });
+        if (firstNs == 0) {
+            run.failure = std::string(ready ? "the page did not play" : "the page did not get ready") + " within " +
+                          formatSeconds(plan.firstFrameWithin) + " s";
+        } else {
+            program.readUntil(firstNs + seconds(plan.before));
+            stoppedNs = steadyNowNs();
+            const std::string stalled = control->evaluate(
+                "(() => { const t = performance.now(); while (performance.now() - t < " +
+                    std::to_string(int(plan.stall * 1000)) + ") {} return 'stalled'; })()",
+                plan.stall + 10.0);
+            continuedNs = steadyNowNs();
+            if (stalled != "stalled") run.failure = "the page's main thread was not stalled";
+            program.readUntil(continuedNs + seconds(plan.after + 0.2));
+        }
+    }
+    control.reset();
+    for (int fd : {commands[1], answers[0]}) {
+        if (fd >= 0) close(fd);
+    }
+    const std::int64_t endingNs = steadyNowNs();
+    run.status = program.end();
+    run.endSeconds = double(steadyNowNs() - endingNs) * 1e-9;
+    run.wallSeconds = double(steadyNowNs() - program.startedNs()) * 1e-9;
+    run.messages = program.messages;
+    finishRun(run, recorder, program, firstNs, stoppedNs, continuedNs, plan, track);
     return run;
 }

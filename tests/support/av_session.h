@@ -10,6 +10,7 @@
 #include <string>
 #include <sys/types.h>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/support/heard_and_shown.h"
@@ -54,11 +55,20 @@ private:
     std::vector<pid_t> pids_;
 };
 
+// The music time of a --debug frame line ("012.3456", CR LF from a Windows program), or nullopt.
+std::optional<double> frameLineTime(const std::string& line);
+// The same from a browser's log of the page's console ("... CONSOLE ... "012.3456" ..." from
+// Chromium, "console.warn: 012.3456" from Firefox).
+std::optional<double> consoleFrameTime(const std::string& line);
+
 // What is launched: a program and its arguments, and "NAME=value" entries added to the
 // environment (a bare "NAME" removes one).
 struct Subject {
     std::vector<std::string> command;
     std::vector<std::string> environment;
+    bool outputToo = false;                             // stdout read for frame lines as stderr is
+    std::vector<std::pair<int, int>> descriptors;       // (number in the child, this process's)
+    std::optional<double> (*frameTime)(const std::string&) = frameLineTime;
     // Started through tools/wine-run: the stall and the end go to the Wine process of the program
     // (the child of the `timeout` that wine-run starts it under), not to the script.
     bool underWine = false;
@@ -95,5 +105,12 @@ StallRun measureAcrossAStall(const SoundServer& server, const Subject& subject, 
 // The show's own track (the embedded music.mp3, decoded whole once), to look for what was heard in.
 const TrackLocator& showTrack();
 
-// The music time of a --debug frame line ("012.3456", CR LF from a Windows program), or nullopt.
-std::optional<double> frameLineTime(const std::string& line);
+// The browser build (the folder ./web.sh --build-only makes) in a browser's window on a private X
+// screen, served over HTTP on the loopback, ?start=S&debug, started as a Space press starts it;
+// the stall is a half-second busy loop evaluated in the page (its main thread stalls, the
+// browser's audio does not).
+enum class Browser { Chromium, Firefox };
+const char* browserName(Browser browser);
+bool browserInstalled(Browser browser);
+StallRun measurePageAcrossAStall(const SoundServer& server, Browser browser, const std::string& page,
+                                 const StallPlan& plan, const TrackLocator& track);

@@ -71,16 +71,19 @@ std::optional<std::uint64_t> frameHeardAt(const Recording& recording, std::int64
 
 std::optional<double> shownAt(const std::vector<ShownFrame>& frames, std::int64_t ns) {
     // Each line says the picture's clock read musicTime no later than its arrival; the least
-    // delayed line says it most closely.
-    double earliest = std::numeric_limits<double>::infinity();
-    int lines = 0;
-    for (const ShownFrame& f : frames) {
-        if (std::llabs(f.ns - ns) > kNeighbourhoodNs) continue;
-        earliest = std::min(earliest, double(f.ns) * 1e-9 - f.musicTime);
-        ++lines;
+    // delayed line says it most closely. A picture drawn slowly (a page in software on a busy
+    // machine) has few lines in a quarter second: then half a second either way.
+    for (const std::int64_t span : {kNeighbourhoodNs, 2 * kNeighbourhoodNs}) {
+        double earliest = std::numeric_limits<double>::infinity();
+        int lines = 0;
+        for (const ShownFrame& f : frames) {
+            if (std::llabs(f.ns - ns) > span) continue;
+            earliest = std::min(earliest, double(f.ns) * 1e-9 - f.musicTime);
+            ++lines;
+        }
+        if (lines >= 5 || (lines >= 3 && span > kNeighbourhoodNs)) return double(ns) * 1e-9 - earliest;
     }
-    if (lines < 5) return std::nullopt;
-    return double(ns) * 1e-9 - earliest;
+    return std::nullopt;
 }
 
 TrackLocator::TrackLocator(const std::vector<float>& stereoTrack) : track_(stereoTrack.size() / 2) {

@@ -39,7 +39,8 @@ std::optional<std::int64_t> heardAtNs(const Recording& recording, std::uint64_t 
 std::optional<std::uint64_t> frameHeardAt(const Recording& recording, std::int64_t ns);
 
 // The music time on screen at instant ns, from the lines that arrived within a quarter of a
-// second of it (the picture's clock is steady over that span); nullopt with fewer than five.
+// second of it (the picture's clock is steady over that span), or at least three within half a
+// second where there are fewer than five; nullopt with fewer.
 std::optional<double> shownAt(const std::vector<ShownFrame>& frames, std::int64_t ns);
 
 // Where a stretch of sound is in the track. A real match correlates near 1; the show's music

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -196,13 +197,27 @@ TEST(HeardAndShown, NoFigureWhereTheSoundOrThePictureWasNotObserved) {
                     .each.empty());
 }
 
+// The program's own lines, and the page's as each browser logs its console.
 TEST(HeardAndShown, FrameLinesAreTheMusicTimesWhateverTheLineEndAndNothingElseIs) {
     EXPECT_EQ(frameLineTime("012.3456"), 12.3456);
     EXPECT_EQ(frameLineTime("186.9000\r"), 186.9);  // a Windows program's CR LF
     for (const char* other : {"veldrin: the music decodes with libmpg123's x86-64 synthesis", "12.3456", "012.34567",
                               "0123.456", "-12.3456", "012.3456 ", ""}) {
         EXPECT_FALSE(frameLineTime(other).has_value()) << other;
+        // A console line may go on after the time; it must still be one.
+        if (other[0] != '0' || std::strlen(other) != 9) {
+            EXPECT_FALSE(consoleFrameTime(std::string("console.warn: ") + other).has_value()) << other;
+        }
     }
+    EXPECT_EQ(consoleFrameTime("[4242:4242:1207/235102.123456:INFO:CONSOLE(1)] \"062.0170\", source: "
+                               "http://127.0.0.1:40000/veldrin.js (1)"),
+              62.017);
+    EXPECT_EQ(consoleFrameTime("console.warn: 104.9000"), 104.9);
+    EXPECT_FALSE(consoleFrameTime("[4242:4242:1207/235102.123456:INFO:CONSOLE(1)] \"veldrin: no audio output in "
+                                  "this page; playing silently\", source: http://127.0.0.1:40000/veldrin.js (1)")
+                     .has_value());
+    EXPECT_FALSE(consoleFrameTime("[4242:4242:1207/100102.123456:INFO:gpu_init.cc(1)] 100.1234 ms").has_value())
+        << "only the console's lines";
 }
 
 #define REQUIRE_SERVER()                                                                           \
