@@ -175,7 +175,11 @@ void printAvSyncRows(const Figures& f, bool all) {
         for (std::size_t i = group; i < group + 4; ++i) any = any || f.count(rows[i].key) != 0;
         if (!any) continue;
         for (std::size_t i = group; i < group + 4; ++i) {
-            row(rows[i].label, figure(f, rows[i].key, "%.0f ms"), spread(rows[i].key), rows[i].aim);
+            // Signed: a negative figure (sound ahead) is a figure, not a missing one.
+            const auto it = f.find(rows[i].key);
+            char value[32] = "-";
+            if (it != f.end()) std::snprintf(value, sizeof value, "%.0f ms", std::round(it->second) + 0.0);
+            row(rows[i].label, value, spread(rows[i].key), rows[i].aim);
         }
     }
 }

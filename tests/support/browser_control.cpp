@@ -92,6 +92,18 @@ public:
                                 seconds));
     }
 
+    std::string pressSpace() override {
+        for (const char* type : {"keyDown", "keyUp"}) {
+            const std::string answer =
+                call("Input.dispatchKeyEvent",
+                     std::string("{\"type\":\"") + type +
+                         "\",\"key\":\" \",\"code\":\"Space\",\"text\":\" \",\"windowsVirtualKeyCode\":32}",
+                     5.0);
+            if (answer.empty() || answer.find("\"error\"") != std::string::npos) return answer.empty() ? "no answer" : answer;
+        }
+        return "";
+    }
+
 private:
     // The answer to one command; events and other answers on the way are dropped.
     std::string call(const std::string& method, const std::string& params, double seconds) {
@@ -142,6 +154,18 @@ public:
                                    "{\"script\":" + jsonString("return String(" + expression + ");") +
                                        ",\"args\":[]}",
                                    deadlineIn(seconds)));
+    }
+
+    std::string pressSpace() override {
+        const std::string answer = command(
+            "WebDriver:PerformActions",
+            "{\"actions\":[{\"type\":\"key\",\"id\":\"keyboard\",\"actions\":[{\"type\":\"keyDown\",\"value\":\" \"},"
+            "{\"type\":\"keyUp\",\"value\":\" \"}]}]}",
+            deadlineIn(10.0));
+        // [1, id, null, result] when done; [1, id, {error}, null] when not.
+        const std::size_t comma = answer.find(',', 3);
+        if (comma != std::string::npos && answer.compare(comma, 6, ",null,") == 0) return "";
+        return answer.empty() ? "no answer" : answer;
     }
 
 private:

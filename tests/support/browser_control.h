@@ -12,6 +12,9 @@ public:
     // The value of a JavaScript expression in the page, as JSON text; "" after the deadline or
     // on any failure.
     virtual std::string evaluate(const std::string& expression, double seconds = 10.0) = 0;
+    // Space pressed and let go, as the browser's own input: a gesture that lets the page play.
+    // "" when done, else the browser's answer.
+    virtual std::string pressSpace() = 0;
 };
 
 // Over the pipes of Chromium's --remote-debugging-pipe: commands written to `commands`, answers
