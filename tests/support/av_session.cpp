@@ -389,16 +389,17 @@ public:
     }
 
     // Ends the run politely, then less so: SIGTERM to the program itself, the whole process group
-    // after ten seconds, SIGKILL after three more. The exit status of the launched process.
-    int end() {
+    // after `within` seconds, SIGKILL after as long again (three seconds at most). The exit
+    // status of the launched process.
+    int end(double within) {
         const pid_t program = target_ > 0 ? target_ : pid_;
         kill(program, SIGCONT);
         kill(program, SIGTERM);
         const auto exited = [&] { return reap(0.0); };
-        readUntil(steadyNowNs() + 10 * kSecond, exited);
+        readUntil(steadyNowNs() + seconds(within), exited);
         if (!reaped_) {
             kill(-pid_, SIGTERM);
-            readUntil(steadyNowNs() + 3 * kSecond, exited);
+            readUntil(steadyNowNs() + seconds(std::min(within, 3.0)), exited);
         }
         if (!reaped_) {
             kill(-pid_, SIGKILL);
@@ -406,6 +407,7 @@ public:
             reap(5.0);
         }
         kill(-pid_, SIGKILL);  // what is left of its group: a browser's other processes
+        if (program != pid_) kill(program, SIGKILL);
         readUntil(steadyNowNs() + kSecond / 5, [&] { return fd_ < 0; });  // what is left in the pipe
         return status_;
     }
@@ -455,6 +457,9 @@ std::string describe(const char* when, const Offsets& offsets) {
 void finishRun(StallRun& run, MonitorRecorder& recorder, const Launched& program, std::int64_t firstNs,
                std::int64_t stoppedNs, std::int64_t continuedNs, const StallPlan& plan, const TrackLocator& track) {
     const Recording heard = recorder.finish();
+    run.frames = program.frames;
+    run.stallFromNs = stoppedNs;
+    run.stallToNs = continuedNs;
     if (!run.failure.empty()) return;
     if (!recorder.failure().empty()) {
         run.failure = recorder.failure();
@@ -540,7 +545,7 @@ StallRun measureAcrossAStall(const SoundServer& server, const Subject& subject, 
         program.readUntil(continuedNs + seconds(plan.after + 0.2));
     }
     const std::int64_t endingNs = steadyNowNs();
-    run.status = program.end();
+    run.status = program.end(plan.endWithin);
     run.endSeconds = double(steadyNowNs() - endingNs) * 1e-9;
     run.wallSeconds = double(steadyNowNs() - program.startedNs()) * 1e-9;
     run.messages = program.messages;
@@ -758,7 +763,7 @@ StallRun measurePageAcrossAStall(const SoundServer& server, Browser browser, con
         if (fd >= 0) close(fd);
     }
     const std::int64_t endingNs = steadyNowNs();
-    run.status = program.end();
+    run.status = program.end(plan.endWithin);
     run.endSeconds = double(steadyNowNs() - endingNs) * 1e-9;
     run.wallSeconds = double(steadyNowNs() - program.startedNs()) * 1e-9;
     run.messages = program.messages;

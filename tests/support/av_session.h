@@ -86,6 +86,7 @@ struct StallPlan {
     double stall = 0.5;     // between SIGSTOP and SIGCONT
     double after = 3.0;     // played after the stall; then SIGTERM
     double firstFrameWithin = 30.0;
+    double endWithin = 10.0;  // after SIGTERM; then the whole process group, then SIGKILL
     int busyCores = 0;      // busy-loop processes running from before the launch to the end
 };
 
@@ -97,6 +98,9 @@ struct StallRun {
     int status = -1;        // the launched process's exit status; 128 + signal when killed
     double wallSeconds = 0.0;
     double endSeconds = 0.0;  // from SIGTERM until the launched process had ended
+    std::vector<ShownFrame> frames;  // every frame line
+    std::int64_t stallFromNs = 0;    // when the stall began and ended (0 without one)
+    std::int64_t stallToNs = 0;
 };
 
 StallRun measureAcrossAStall(const SoundServer& server, const Subject& subject, const StallPlan& plan,

@@ -161,11 +161,13 @@ public:
             "WebDriver:PerformActions",
             "{\"actions\":[{\"type\":\"key\",\"id\":\"keyboard\",\"actions\":[{\"type\":\"keyDown\",\"value\":\" \"},"
             "{\"type\":\"keyUp\",\"value\":\" \"}]}]}",
-            deadlineIn(10.0));
-        // [1, id, null, result] when done; [1, id, {error}, null] when not.
+            deadlineIn(2.0));
+        // [1, id, null, result] when done; [1, id, {error}, null] when not. Marionette answers
+        // once the page has handled the keys, and the page starts the show on the first: on a
+        // busy machine that takes a while, and the answer is then left to arrive among later ones.
         const std::size_t comma = answer.find(',', 3);
-        if (comma != std::string::npos && answer.compare(comma, 6, ",null,") == 0) return "";
-        return answer.empty() ? "no answer" : answer;
+        if (answer.empty() || (comma != std::string::npos && answer.compare(comma, 6, ",null,") == 0)) return "";
+        return answer;
     }
 
 private:

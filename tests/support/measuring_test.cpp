@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -308,6 +310,57 @@ TEST(SoundServer, AServerThatStoppedAnsweringIsStillEnded) {
     }
     EXPECT_EQ(kill(pid, 0), -1);
     EXPECT_EQ(errno, ESRCH);
+}
+
+// A stand-in for a program under tools/wine-run: a shell that runs the program under
+// `timeout --foreground`, the program a shell printing frame lines and ignoring SIGTERM, with a
+// child that ignores it too. The stall must reach the program (its lines stop), not the wrapper;
+// the end must get through the ignored SIGTERM and leave nothing of the group.
+TEST(StallRun, TheStallReachesTheProgramBehindItsWrapperAndTheEndLeavesNothingRunning) {
+    REQUIRE_SERVER();
+    SoundServer server;
+    ASSERT_TRUE(server.running()) << server.failure();
+    char folder[] = "/tmp/veldrin-stall-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string pidFile = std::string(folder) + "/child";
+    Subject subject;
+    subject.underWine = true;
+    subject.command = {"/bin/sh", "-c",
+                       "timeout --foreground 60 /bin/sh -c \"trap '' TERM; sh -c 'echo \\$\\$ > " + pidFile +
+                           "; exec sleep 60' & while :; do echo 062.5000 >&2; sleep 0.02; done\"; echo ended >&2"};
+    StallPlan plan;
+    plan.before = 0.3;
+    plan.stall = 0.4;
+    plan.after = 0.3;
+    plan.endWithin = 0.5;
+    const StallRun run = measureAcrossAStall(server, subject, plan, showTrack());
+    ASSERT_NE(run.stallFromNs, 0) << run.failure;
+    int during = 0;
+    int around = 0;
+    for (const ShownFrame& f : run.frames) {
+        // Lines written just before the stall may still be on their way at its start.
+        if (f.ns > run.stallFromNs + 100'000'000 && f.ns < run.stallToNs) ++during;
+        if (f.ns > run.stallToNs && f.ns < run.stallToNs + 300'000'000) ++around;
+    }
+    EXPECT_EQ(during, 0) << "the program printed on through its stall: the wrapper was stopped instead";
+    EXPECT_GT(around, 0) << "the program did not go on after the stall";
+    EXPECT_NE(run.status, 0);
+    pid_t child = 0;
+    {
+        std::ifstream in(pidFile);
+        in >> child;
+    }
+    ASSERT_GT(child, 0);
+    // Killed, it may stay a zombie a moment, until whoever inherited it reaps it.
+    const auto gone = [&] {
+        std::ifstream stat("/proc/" + std::to_string(child) + "/stat");
+        std::string line;
+        return !std::getline(stat, line) || line.find(") Z ") != std::string::npos;
+    };
+    for (int i = 0; i < 100 && !gone(); ++i) usleep(20000);
+    EXPECT_TRUE(gone()) << "a process of the group outlived the run";
+    EXPECT_LT(run.endSeconds, 5.0);
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
