@@ -145,7 +145,8 @@ void printAvSyncRows(const Figures& f, bool all) {
         if (each.size() < 2) return std::string("-");
         char text[64];
         std::snprintf(text, sizeof text, "%zu runs, %.0f to %.0f ms", each.size(),
-                      *std::min_element(each.begin(), each.end()), *std::max_element(each.begin(), each.end()));
+                      std::round(*std::min_element(each.begin(), each.end())) + 0.0,
+                      std::round(*std::max_element(each.begin(), each.end())) + 0.0);
         return std::string(text);
     };
     const struct {
