@@ -95,7 +95,8 @@ void measureAvSync(const std::string& program, int runs, const std::string& only
         measureBoth([&](const StallPlan& p) { return measureAcrossAStall(server, linux, p, showTrack()); }, StallPlan{},
                     runs, "av.linux", out);
     }
-    if (only.empty() || only == "page") measurePage(server, runs, out);
+    // Two of each for the page: a browser's start takes most of a run.
+    if (only.empty() || only == "page") measurePage(server, std::min(runs, 2), out);
     if (!only.empty() && only != "wine") return;
 
     struct stat info {};
