@@ -1,6 +1,7 @@
 // Entry point of the browser build. The page (index.html) hands over its address parameters as
 // "name=value" arguments:
 //   start=S, fps=N   the live show, as --start and --fps (the page starts it on a click)
+//   debug            as --debug: the music time of every frame, on the console (a warning a line)
 //   still=S          the one frame at music time S of a fixed-step 60 fps run, the first frame
 //                    `veldrin --frames DIR --start S` writes; size=WxH sets the canvas (800x600)
 //   frames=N         N frames of a fixed-step run from start=S, one after the other as fast as
@@ -81,6 +82,9 @@ bool parseArguments(int argc, char** argv, PageArguments& page, std::string& err
             page.paced = true;
         } else if (name == "values") {
             page.values = value;
+        } else if (name == "debug") {
+            page.options.debug = true;
+            ok = *value == '\0';
         } else {
             continue;  // the page's own parameters (and anything a host adds) are not ours
         }

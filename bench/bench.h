@@ -67,3 +67,9 @@ void measureWindows(const std::string& program, int runs, Figures& out);
 // The browser build in headless Chromium (web.cpp); nothing when it or Chromium is missing.
 // Figures "web.*", and "webBefore.*" for the page in the folder `before` when one is named.
 void measureWeb(int runs, const std::string& before, Figures& out);
+
+// Picture ahead of sound through a private sound server (avsync.cpp): the Linux program, the page
+// in Chromium and Firefox ESR when ./web.sh has built it, and the .exe under Wine when
+// ./windows.sh has; quiet, after a stall, and with both cores busy. `only` ("linux", "page",
+// "wine") measures one of them, "" all.
+void measureAvSync(const std::string& program, int runs, const std::string& only, Figures& out);

@@ -4,7 +4,8 @@
 // disturb each other. It never fails: what cannot be measured shows as "-".
 //
 //   veldrin_bench [--runs N] [--program PATH] [--page-before DIR]
-//                 [frames update start memory capture web windows]
+//                 [frames update start memory capture web windows avsync]
+//                 (avsync-linux, avsync-page and avsync-wine measure one part of avsync)
 //
 // --page-before names an earlier build of the page (a copy of build/web): its runs alternate
 // with the current page's and its figures print beside them.
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -134,6 +136,55 @@ void printWebRows(const Figures& f, int runs) {
     }
 }
 
+// Picture ahead of sound, each row the median over runs, the runs' spread beside it; a part that
+// was not asked for (`all` false) and has no figures is left out.
+void printAvSyncRows(const Figures& f, bool all) {
+    const auto spread = [&](const std::string& key) {
+        std::vector<double> each;
+        for (int i = 0; f.count(key + "." + std::to_string(i)) != 0; ++i) each.push_back(f.at(key + "." + std::to_string(i)));
+        if (each.size() < 2) return std::string("-");
+        char text[64];
+        std::snprintf(text, sizeof text, "%zu runs, %.0f to %.0f ms", each.size(),
+                      std::round(*std::min_element(each.begin(), each.end())) + 0.0,
+                      std::round(*std::max_element(each.begin(), each.end())) + 0.0);
+        return std::string(text);
+    };
+    const struct {
+        const char* key;
+        const char* label;
+        const char* aim;
+    } rows[] = {
+        {"av.linux.quiet.before", "picture ahead of sound: Linux program, quiet", "|x| <= 15 ms"},
+        {"av.linux.quiet.after", "  1-3 s after a 0.5-s stall", "|x| <= 15 ms"},
+        {"av.linux.busy.before", "  both cores busy from the start", "|x| <= 15 ms"},
+        {"av.linux.busy.after", "  both cores busy, 1-3 s after the stall", "|x| <= 15 ms"},
+        {"av.wine.quiet.before", "picture ahead of sound: .exe under Wine, quiet", "|x| <= 30 ms"},
+        {"av.wine.quiet.after", "  1-3 s after a 0.5-s stall", "|x| <= 30 ms"},
+        {"av.wine.busy.before", "  both cores busy from the start", "|x| <= 30 ms"},
+        {"av.wine.busy.after", "  both cores busy, 1-3 s after the stall", "|x| <= 30 ms"},
+        {"av.chromium.quiet.before", "picture ahead of sound: page, Chromium, quiet", "|x| <= 15 ms"},
+        {"av.chromium.quiet.after", "  1-3 s after a 0.5-s stall of its main thread", "|x| <= 15 ms"},
+        {"av.chromium.busy.before", "  both cores busy from the start", "|x| <= 15 ms"},
+        {"av.chromium.busy.after", "  both cores busy, 1-3 s after the stall", "|x| <= 15 ms"},
+        {"av.firefox.quiet.before", "picture ahead of sound: page, Firefox ESR, quiet", "|x| <= 15 ms"},
+        {"av.firefox.quiet.after", "  1-3 s after a 0.5-s stall of its main thread", "|x| <= 15 ms"},
+        {"av.firefox.busy.before", "  both cores busy from the start", "|x| <= 15 ms"},
+        {"av.firefox.busy.after", "  both cores busy, 1-3 s after the stall", "|x| <= 15 ms"},
+    };
+    for (std::size_t group = 0; group < std::size(rows); group += 4) {
+        bool any = all;
+        for (std::size_t i = group; i < group + 4; ++i) any = any || f.count(rows[i].key) != 0;
+        if (!any) continue;
+        for (std::size_t i = group; i < group + 4; ++i) {
+            // Signed: a negative figure (sound ahead) is a figure, not a missing one.
+            const auto it = f.find(rows[i].key);
+            char value[32] = "-";
+            if (it != f.end()) std::snprintf(value, sizeof value, "%.0f ms", std::round(it->second) + 0.0);
+            row(rows[i].label, value, spread(rows[i].key), rows[i].aim);
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -188,6 +239,12 @@ int main(int argc, char** argv) {
     if (want("capture")) measureCapture(program, f);
     if (want("web")) measureWeb(runs, pageBefore, f);
     if (want("windows")) measureWindows(program, runs, f);
+    for (const char* only : {"linux", "page", "wine"}) {
+        if (!wanted.empty() && want((std::string("avsync-") + only).c_str()) && !want("avsync"))
+            measureAvSync(program, runs, only, f);
+    }
+    const bool avsync = want("avsync") || want("avsync-linux") || want("avsync-page") || want("avsync-wine");
+    if (want("avsync")) measureAvSync(program, runs, "", f);
 
     const long cores = sysconf(_SC_NPROCESSORS_ONLN);
     std::printf("veldrin speed, 800 x 600, %s, %ld cores\n\n", renderer.c_str(), cores);
@@ -247,12 +304,17 @@ int main(int argc, char** argv) {
         row("Wine: frame 104.9-115.669 s, --fps 0, p99", figure(f, "win.p99", "%.1f ms"),
             figure(f, "win.linuxP99", "Linux, same X %.1f ms"), "Linux + 20 %");
     }
+    if (avsync) printAvSyncRows(f, want("avsync"));
     std::printf("\nframes, update and capture in one run; start-up and memory over %d launches; timings are wall\n"
                 "clock on a machine that may be shared, Demo::update is this thread's CPU time. The page's figures\n"
                 "are headless Chromium's (WebGL in software through SwiftShader) on the build ./web.sh makes;\n"
                 "it composites the page through SwiftShader as well, where a browser with a blocklisted driver\n"
                 "composites in software. The load's stages: the .wasm downloaded, compiled, the program\n"
-                "started, its GL context made, its images and track ready, its first frame drawn.\n",
+                "started, its GL context made, its images and track ready, its first frame drawn.\n"
+                "Picture ahead of sound: what a private PulseAudio null sink was heard playing (its monitor,\n"
+                "the reported latencies accounted for) against the music time of each frame, --start 62; the\n"
+                "stall is SIGSTOP for 0.5 s two seconds in (the page: a 0.5-s busy loop on its main thread;\n"
+                "?start=62&debug in a window on Xvfb); busy is a busy loop on each core.\n",
                 runs);
     return 0;
 }

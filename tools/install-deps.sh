@@ -5,13 +5,16 @@
 #   tools/install-deps.sh capture the program and the ffmpeg program its --capture uses
 #   tools/install-deps.sh web     the browser build (web.sh): emscripten, and what fetches sources
 #   tools/install-deps.sh web-test  that and Chromium, which the tests run the page in
+#   tools/install-deps.sh page-sound  that, Firefox ESR, Xvfb and PulseAudio: the page's picture
+#                                 against its sound (veldrin_bench avsync)
 #   tools/install-deps.sh windows the Windows build: the mingw-w64 cross compiler, Wine, Xvfb to run
 #                                 it headless, and what fetches and builds the libraries' sources
 set -euo pipefail
 
 build=(build-essential cmake pkg-config libsdl2-dev libpulse-dev libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri
        libpng-dev zlib1g-dev libmpg123-dev libkissfft-dev)
-test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev ffmpeg)
+# pulseaudio: the private sound server the picture-against-sound tests play into.
+test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev ffmpeg pulseaudio libpulse-dev)
 web=(emscripten python3 patch xz-utils bzip2)
 windows=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 xvfb xauth zip python3 cmake make pkg-config patch xz-utils
          bzip2)
@@ -22,8 +25,9 @@ case "${1:-build}" in
   test) wanted=("${test[@]}") ;;
   web) wanted=("${web[@]}") ;;
   web-test) wanted=("${web[@]}" chromium) ;;
+  page-sound) wanted=("${web[@]}" chromium firefox-esr xvfb xauth pulseaudio) ;;
   windows) wanted=("${windows[@]}") ;;
-  *) echo "usage: $0 build|test|capture|web|web-test|windows" >&2; exit 2 ;;
+  *) echo "usage: $0 build|test|capture|web|web-test|page-sound|windows" >&2; exit 2 ;;
 esac
 
 # One query for all: the scripts call this on every run.

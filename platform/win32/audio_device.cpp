@@ -16,8 +16,8 @@ namespace {
 // Four buffers of 35 ms: a feeder that is late by a buffer still finds three queued. What is
 // queued when a buffer is filled (at most 139 ms) lies between it and what is heard, and each
 // fill is told so.
-constexpr int kBuffers = 4;
-constexpr std::uint32_t kBufferFrames = 1536;
+constexpr int kBuffers = 8;
+constexpr std::uint32_t kBufferFrames = 768;
 
 std::string waveOutError(MMRESULT result) {
     char text[MAXERRORLENGTH] = {};

@@ -1,0 +1,366 @@
+// The measuring side of the picture-against-sound tests, on its own: a stretch of sound is found
+// where it is in the track and nowhere else (the music repeats itself beat by beat), the offset
+// comes out with the right sign and size from stamps that arrive late by any amount, and the
+// private sound server passes on what is played into it, then leaves nothing behind, even when
+// it has stopped answering.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include <pulse/error.h>
+#include <pulse/simple.h>
+
+#include "tests/support/av_session.h"
+#include "tests/support/heard_and_shown.h"
+#include "tests/support/sound_server.h"
+
+namespace {
+
+// Frames [from, from + seconds) of the track, mono, scaled and rounded to 16 bits as a device
+// that plays it more quietly and coarsely would.
+std::vector<float> stretch(const std::vector<float>& mono, double from, double seconds, float gain = 1.0f) {
+    std::vector<float> out;
+    const auto first = std::size_t(from * kTrackRate);
+    for (std::size_t i = 0; i < std::size_t(seconds * kTrackRate); ++i) {
+        out.push_back(std::round(mono[first + i] * gain * 32767.0f) / 32767.0f);
+    }
+    return out;
+}
+
+bool inCi() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && std::string(ci) == "true";
+}
+
+TEST(TrackLocator, FindsAStretchWhereItIsFromAGuessUpToThreeSecondsOffEvenQuieterAndCoarser) {
+    const std::vector<float>& mono = showTrack().mono();
+    ASSERT_GT(mono.size(), std::size_t(187 * kTrackRate));
+    for (double at : {20.0, 62.3, 63.9, 110.0, 160.5}) {
+        const std::vector<float> heard = stretch(mono, at, at < 100.0 ? kWindowSeconds : kShortWindowSeconds, 0.4f);
+        for (double guessOff : {-2.9, 0.0, 1.3}) {
+            const Match match = showTrack().locate(heard, at + guessOff, kSearchSeconds);
+            EXPECT_TRUE(match.found) << at << " s, guessed " << guessOff << " s off: " << match.correlation
+                                     << " against " << match.runnerUp;
+            EXPECT_NEAR(match.trackTime, at, 1.0 / kTrackRate) << at << " s, guessed " << guessOff << " s off";
+            EXPECT_GT(match.correlation, 0.999) << at << " s";
+        }
+    }
+}
+
+// Beats one and two away come close (about 0.8 to 0.9): were they accepted, a sound a beat
+// late would pass for one in time.
+TEST(TrackLocator, FindsNothingInSilenceOrNoiseNorAStretchThatIsOutsideTheSearch) {
+    const TrackLocator& track = showTrack();
+    const std::vector<float> silence(std::size_t(kWindowSeconds * kTrackRate), 0.0f);
+    EXPECT_FALSE(track.locate(silence, 62.0, kSearchSeconds).found);
+    std::vector<float> noise(silence.size());
+    std::uint32_t state = 12345;
+    for (float& v : noise) {
+        state = state * 1664525u + 1013904223u;
+        v = float(state >> 8) / float(1u << 24) - 0.5f;
+    }
+    const Match noiseMatch = track.locate(noise, 62.0, kSearchSeconds);
+    EXPECT_FALSE(noiseMatch.found);
+    EXPECT_LT(noiseMatch.correlation, 0.5);
+    double closest = 0.0;
+    for (double at : {35.0, 63.0, 66.0, 110.0}) {
+        for (double seconds : {kWindowSeconds, kShortWindowSeconds}) {
+            const std::vector<float> heard = stretch(track.mono(), at, seconds);
+            // The search ends just short of the stretch; one beat (0.597 s) later is inside it.
+            const Match elsewhere = track.locate(heard, at + kSearchSeconds + 0.1, kSearchSeconds);
+            EXPECT_FALSE(elsewhere.found) << at << " s taken for " << elsewhere.trackTime << " s (" << elsewhere.correlation
+                                          << ")";
+            closest = std::max(closest, elsewhere.correlation);
+        }
+    }
+    EXPECT_GT(closest, 0.8) << "the beat repeats: near matches exist, and were refused";
+}
+
+// A synthetic run: the sound is the track from 62 s, heard from instant t0 on, its marks late by
+// up to 10 ms; the picture's frames every 1/60 s, their lines relayed in batches every 47 ms as a
+// file-polling relay does. The picture runs `ahead` seconds ahead of the sound.
+struct SyntheticRun {
+    Recording heard;
+    std::vector<ShownFrame> shown;
+};
+
+struct Mishap {
+    double at = 0.0;         // seconds after t0
+    double lost = 0.0;       // that much of what was heard never reaches the recording
+    double starved = 0.0;    // or: the sound stops for that long and goes on where it stopped
+};
+
+SyntheticRun synthesise(double ahead, std::int64_t t0, Mishap mishap = {}) {
+    SyntheticRun run;
+    const std::vector<float>& mono = showTrack().mono();
+    std::uint32_t state = 7;
+    const auto lateNs = [&](std::int64_t most) {
+        state = state * 1664525u + 1013904223u;
+        return std::int64_t(state >> 8) % most;
+    };
+    const auto from = std::size_t(mishap.at * kTrackRate);
+    const auto lostTo = from + std::size_t(mishap.lost * kTrackRate);
+    const auto starvedTo = from + std::size_t(mishap.starved * kTrackRate);
+    std::size_t played = std::size_t(62.0 * kTrackRate);
+    for (std::size_t i = 0; i < std::size_t(4 * kTrackRate); ++i) {
+        const float v = i >= from && i < starvedTo ? 0.0f : mono[played++];
+        if (i >= from && i < lostTo) continue;
+        run.heard.samples.push_back(v);
+        run.heard.samples.push_back(v);
+        if (run.heard.frames() % 256 == 0) {
+            const auto heardNs = t0 + std::int64_t(double(i + 1) * 1e9 / kTrackRate);
+            run.heard.marks.push_back({run.heard.frames(), heardNs + lateNs(10'000'000)});
+        }
+    }
+    const std::int64_t relayNs = 47'000'000;
+    for (int frame = 0; frame < 4 * 60; ++frame) {
+        const std::int64_t shownNs = t0 + std::int64_t(frame * 1e9 / 60.0);
+        const std::int64_t relayed = (shownNs - t0) / relayNs * relayNs + relayNs + t0;
+        run.shown.push_back({62.0 + ahead + double(shownNs - t0) * 1e-9, relayed + lateNs(2'000'000)});
+    }
+    return run;
+}
+
+TEST(HeardAndShown, ThePictureAheadOfTheSoundHasItsSignAndSizeFromLateStampsOnBothSides) {
+    const std::int64_t t0 = 5'000'000'000'000;
+    for (double ahead : {0.3, -0.12, 0.0, 1.7}) {
+        const SyntheticRun run = synthesise(ahead, t0);
+        const Offsets offsets =
+            pictureAheadOfSound(run.heard, run.shown, showTrack(), t0 + 500'000'000, t0 + 3'500'000'000);
+        EXPECT_EQ(offsets.tried, 11) << ahead;
+        EXPECT_EQ(offsets.each.size(), std::size_t(offsets.tried)) << ahead << ": best miss " << offsets.bestMiss;
+        for (const Offset& o : offsets.each) EXPECT_NEAR(o.aheadMs, ahead * 1e3, 4.0) << ahead;
+        EXPECT_NEAR(offsets.medianMs(), ahead * 1e3, 4.0);
+    }
+}
+
+// A stretch the recording never got (a monitor loses what its sink rewinds) shifts its frame
+// count against the clock for good: only the marks right after a window may place it.
+TEST(HeardAndShown, SoundLostFromTheRecordingMisplacesNoWindow) {
+    const std::int64_t t0 = 5'000'000'000'000;
+    const SyntheticRun run = synthesise(0.25, t0, Mishap{1.9, 0.128, 0.0});
+    const Offsets offsets =
+        pictureAheadOfSound(run.heard, run.shown, showTrack(), t0 + 500'000'000, t0 + 3'500'000'000);
+    // Those that do not reach across the loss at least: 0.5 to 1.25 s and 2.25 to 3 s.
+    EXPECT_GE(offsets.each.size(), 8u);
+    for (const Offset& o : offsets.each) {
+        EXPECT_NEAR(o.aheadMs, 250.0, 4.0) << "the window heard from " << double(o.ns - t0) * 1e-9 << " s";
+    }
+}
+
+// Sound that stops for a tenth of a second and goes on where it stopped (a stream run dry) is
+// that much further behind from then on; the half-seconds across the gap are measured by the
+// half of each that is whole.
+TEST(HeardAndShown, SoundThatRanDryIsMeasuredOnEitherSideOfTheGap) {
+    const std::int64_t t0 = 5'000'000'000'000;
+    const SyntheticRun run = synthesise(0.05, t0, Mishap{2.1, 0.0, 0.1});
+    const Offsets offsets =
+        pictureAheadOfSound(run.heard, run.shown, showTrack(), t0 + 500'000'000, t0 + 3'500'000'000);
+    EXPECT_EQ(offsets.each.size(), std::size_t(offsets.tried)) << "best miss " << offsets.bestMiss;
+    int halves = 0;
+    for (const Offset& o : offsets.each) {
+        const double at = double(o.ns - t0) * 1e-9;
+        EXPECT_TRUE(at + o.seconds <= 2.1 + 1e-3 || at >= 2.2 - 1e-3) << "a stretch across the gap at " << at << " s";
+        EXPECT_NEAR(o.aheadMs, at < 2.1 ? 50.0 : 150.0, 4.0) << "heard from " << at << " s";
+        halves += o.seconds < kWindowSeconds ? 1 : 0;
+    }
+    EXPECT_GE(halves, 2);
+}
+
+// Where one side was not observed at all there is nothing to compare: no made-up figure.
+TEST(HeardAndShown, NoFigureWhereTheSoundOrThePictureWasNotObserved) {
+    const std::int64_t t0 = 5'000'000'000'000;
+    SyntheticRun run = synthesise(0.2, t0);
+    const Offsets outside = pictureAheadOfSound(run.heard, run.shown, showTrack(), t0 + 5'000'000'000,
+                                                t0 + 7'000'000'000);
+    EXPECT_TRUE(outside.each.empty());
+    std::fill(run.heard.samples.begin(), run.heard.samples.end(), 0.0f);
+    EXPECT_TRUE(pictureAheadOfSound(run.heard, run.shown, showTrack(), t0 + 500'000'000, t0 + 3'500'000'000)
+                    .each.empty());
+    const SyntheticRun silentPicture = [&] {
+        SyntheticRun r = synthesise(0.2, t0);
+        r.shown.clear();
+        return r;
+    }();
+    EXPECT_TRUE(pictureAheadOfSound(silentPicture.heard, silentPicture.shown, showTrack(), t0 + 500'000'000,
+                                    t0 + 3'500'000'000)
+                    .each.empty());
+}
+
+// The program's own lines, and the page's as each browser logs its console.
+TEST(HeardAndShown, FrameLinesAreTheMusicTimesWhateverTheLineEndAndNothingElseIs) {
+    EXPECT_EQ(frameLineTime("012.3456"), 12.3456);
+    EXPECT_EQ(frameLineTime("186.9000\r"), 186.9);  // a Windows program's CR LF
+    for (const char* other : {"veldrin: the music decodes with libmpg123's x86-64 synthesis", "12.3456", "012.34567",
+                              "0123.456", "-12.3456", "012.3456 ", ""}) {
+        EXPECT_FALSE(frameLineTime(other).has_value()) << other;
+        // A console line may go on after the time; it must still be one.
+        if (other[0] != '0' || std::strlen(other) != 9) {
+            EXPECT_FALSE(consoleFrameTime(std::string("console.warn: ") + other).has_value()) << other;
+        }
+    }
+    EXPECT_EQ(consoleFrameTime("[4242:4242:1207/235102.123456:INFO:CONSOLE(1)] \"062.0170\", source: "
+                               "http://127.0.0.1:40000/veldrin.js (1)"),
+              62.017);
+    EXPECT_EQ(consoleFrameTime("console.warn: 104.9000"), 104.9);
+    EXPECT_FALSE(consoleFrameTime("[4242:4242:1207/235102.123456:INFO:CONSOLE(1)] \"veldrin: no audio output in "
+                                  "this page; playing silently\", source: http://127.0.0.1:40000/veldrin.js (1)")
+                     .has_value());
+    EXPECT_FALSE(consoleFrameTime("[4242:4242:1207/100102.123456:INFO:gpu_init.cc(1)] 100.1234 ms").has_value())
+        << "only the console's lines";
+}
+
+#define REQUIRE_SERVER()                                                                           \
+    do {                                                                                           \
+        if (!SoundServer::installed()) {                                                           \
+            if (inCi()) FAIL() << "no pulseaudio (tools/install-deps.sh test installs it)";       \
+            GTEST_SKIP() << "no pulseaudio (tools/install-deps.sh test installs it)";             \
+        }                                                                                          \
+    } while (false)
+
+std::string entry(const std::vector<std::string>& environment, const std::string& name) {
+    for (const std::string& e : environment) {
+        if (e.rfind(name + "=", 0) == 0) return e.substr(name.size() + 1);
+    }
+    return "";
+}
+
+// Played through libpulse as a program plays, at the track's rate, a second from 100 s; what
+// the monitor records is that second, unchanged.
+TEST(SoundServer, PassesOnWhatIsPlayedIntoItAndLeavesNothingBehind) {
+    REQUIRE_SERVER();
+    pid_t pid = -1;
+    std::string folder;
+    {
+        SoundServer server;
+        ASSERT_TRUE(server.running()) << server.failure();
+        pid = server.pid();
+        const std::vector<std::string> environment = server.clientEnvironment();
+        folder = entry(environment, "XDG_RUNTIME_DIR");
+        struct stat info {};
+        ASSERT_EQ(stat(folder.c_str(), &info), 0) << folder;
+        EXPECT_EQ(info.st_mode & 0777, 0700u) << "other users could reach the server";
+        EXPECT_EQ(entry(environment, "PULSE_SERVER"), "unix:" + folder + "/pulse/native");
+
+        MonitorRecorder recorder(server);
+        ASSERT_EQ(recorder.failure(), "");
+        const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, kTrackRate, 2};
+        int error = 0;
+        pa_simple* player = pa_simple_new(server.address().c_str(), "veldrin test", PA_STREAM_PLAYBACK, nullptr,
+                                          "a second of the track", &spec, nullptr, nullptr, &error);
+        ASSERT_NE(player, nullptr) << pa_strerror(error);
+        std::vector<float> second;
+        const auto from = std::size_t(100.0 * kTrackRate);
+        for (std::size_t i = from; i < from + kTrackRate; ++i) {
+            second.push_back(showTrack().mono()[i]);
+            second.push_back(showTrack().mono()[i]);
+        }
+        EXPECT_EQ(pa_simple_write(player, second.data(), second.size() * sizeof(float), &error), 0) << pa_strerror(error);
+        EXPECT_EQ(pa_simple_drain(player, &error), 0) << pa_strerror(error);
+        pa_simple_free(player);
+        const Recording heard = recorder.finish();
+
+        EXPECT_FALSE(heard.marks.empty());
+        std::size_t start = 0;
+        while (start < heard.frames() && heard.samples[2 * start] == 0.0f) ++start;
+        ASSERT_LT(start + std::size_t(0.6 * kTrackRate), heard.frames()) << "the second was not heard";
+        std::vector<float> mono;
+        for (std::size_t i = start; i < start + std::size_t(kWindowSeconds * kTrackRate); ++i) {
+            mono.push_back(0.5f * (heard.samples[2 * i] + heard.samples[2 * i + 1]));
+        }
+        const Match match = showTrack().locate(mono, 100.0, kSearchSeconds);
+        EXPECT_TRUE(match.found);
+        EXPECT_GT(match.correlation, 0.9999);
+        EXPECT_GE(match.trackTime, 100.0);
+        EXPECT_LT(match.trackTime, 100.1) << "the start of the second was lost";
+    }
+    EXPECT_EQ(kill(pid, 0), -1);
+    EXPECT_EQ(errno, ESRCH) << "the server outlived its owner";
+    EXPECT_NE(access(folder.c_str(), F_OK), 0) << folder << " was left behind";
+}
+
+// A server that has stopped answering (SIGSTOP) still lets the recording end and is stopped
+// itself: the bounded waits, then SIGKILL.
+TEST(SoundServer, AServerThatStoppedAnsweringIsStillEnded) {
+    REQUIRE_SERVER();
+    pid_t pid = -1;
+    {
+        SoundServer server;
+        ASSERT_TRUE(server.running()) << server.failure();
+        pid = server.pid();
+        MonitorRecorder recorder(server);
+        ASSERT_EQ(recorder.failure(), "");
+        usleep(100000);
+        ASSERT_EQ(kill(pid, SIGSTOP), 0);
+        usleep(100000);
+        recorder.finish();
+    }
+    EXPECT_EQ(kill(pid, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
+}
+
+// A stand-in for a program under tools/wine-run: a shell that runs the program under
+// `timeout --foreground`, the program a shell printing frame lines and ignoring SIGTERM, with a
+// child that ignores it too. The stall must reach the program (its lines stop), not the wrapper;
+// the end must get through the ignored SIGTERM and leave nothing of the group.
+TEST(StallRun, TheStallReachesTheProgramBehindItsWrapperAndTheEndLeavesNothingRunning) {
+    REQUIRE_SERVER();
+    SoundServer server;
+    ASSERT_TRUE(server.running()) << server.failure();
+    char folder[] = "/tmp/veldrin-stall-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string pidFile = std::string(folder) + "/child";
+    Subject subject;
+    subject.underWine = true;
+    subject.command = {"/bin/sh", "-c",
+                       "timeout --foreground 60 /bin/sh -c \"trap '' TERM; sh -c 'echo \\$\\$ > " + pidFile +
+                           "; exec sleep 60' & while :; do echo 062.5000 >&2; sleep 0.02; done\"; echo ended >&2"};
+    StallPlan plan;
+    plan.before = 0.3;
+    plan.stall = 0.6;
+    plan.after = 0.3;
+    plan.endWithin = 0.5;
+    const StallRun run = measureAcrossAStall(server, subject, plan, showTrack());
+    ASSERT_NE(run.stallFromNs, 0) << run.failure;
+    int during = 0;
+    int around = 0;
+    for (const ShownFrame& f : run.frames) {
+        // Lines written just before the stall may still be on their way at its start (this
+        // process may be kept waiting too): only its second half counts.
+        if (f.ns > run.stallFromNs + 300'000'000 && f.ns < run.stallToNs) ++during;
+        if (f.ns > run.stallToNs && f.ns < run.stallToNs + 300'000'000) ++around;
+    }
+    EXPECT_EQ(during, 0) << "the program printed on through its stall: the wrapper was stopped instead";
+    EXPECT_GT(around, 0) << "the program did not go on after the stall";
+    EXPECT_NE(run.status, 0);
+    pid_t child = 0;
+    {
+        std::ifstream in(pidFile);
+        in >> child;
+    }
+    ASSERT_GT(child, 0);
+    // Killed, it may stay a zombie a moment, until whoever inherited it reaps it.
+    const auto gone = [&] {
+        std::ifstream stat("/proc/" + std::to_string(child) + "/stat");
+        std::string line;
+        return !std::getline(stat, line) || line.find(") Z ") != std::string::npos;
+    };
+    for (int i = 0; i < 100 && !gone(); ++i) usleep(20000);
+    EXPECT_TRUE(gone()) << "a process of the group outlived the run";
+    EXPECT_LT(run.endSeconds, 5.0);
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace
