@@ -105,7 +105,10 @@ void measureAvSync(const std::string& program, int runs, const std::string& only
         return;
     }
     // One Wine server and X screen for every run, as windows.cpp keeps them.
-    if (std::system((kWineRun + " --prefix '" + kPrefix + "' --boot").c_str()) != 0) return;
+    if (std::system((kWineRun + " --prefix '" + kPrefix + "' --boot").c_str()) != 0) {
+        std::fprintf(stderr, "avsync: %s --boot failed\n", kWineRun.c_str());
+        return;
+    }
     StallPlan plan;
     plan.firstFrameWithin = 60.0;
     const Subject wine = windowsProgram(kWineRun, kPrefix, kExe, server, 62.0);

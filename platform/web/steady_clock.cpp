@@ -7,14 +7,21 @@
 #include "platform/web/music_clock.h"
 
 // The context time of the sample being heard now, in milliseconds, interpolated between the
-// audio thread's updates; the page's time where no audio context runs. Never goes back.
+// audio thread's updates (or, where the browser's timestamp leaves its output latency out, the
+// context's time less that latency); the page's time where no audio context runs. Never goes
+// back.
 EM_JS(double, musicNowMs, (), {
     var ms = performance.now();
     var context = Module["audioContext"];
     if (context && context.state === "running") {
         var stamp = context.getOutputTimestamp();
+        var scheduled = context.currentTime * 1000;
         ms = stamp.performanceTime > 0 ? stamp.contextTime * 1000 + (performance.now() - stamp.performanceTime)
-                                       : context.currentTime * 1000;
+                                       : scheduled;
+        // A browser whose timestamp is the scheduling time itself (Firefox's) says no more than
+        // its latency of what is heard: the sound comes that much after the context's time.
+        var latency = ((context.outputLatency || 0) + (context.baseLatency || 0)) * 1000;
+        if (scheduled - ms < 1 && latency > 0) ms = scheduled - latency;
     }
     Module.lastMusicMs = Math.max(Module.lastMusicMs || 0, ms);
     return Module.lastMusicMs;
