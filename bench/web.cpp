@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "bench/bench.h"
+#include "tests/support/browser_control.h"
 
 namespace {
 
@@ -153,18 +154,7 @@ public:
     std::string evaluate(const std::string& expression) {
         const std::string answer =
             call("Runtime.evaluate", "{\"expression\":\"" + expression + "\",\"returnByValue\":true}");
-        const std::size_t at = answer.find("\"value\":\"");
-        if (at == std::string::npos) return "";
-        std::string value;
-        for (std::size_t i = at + 9; i < answer.size() && answer[i] != '"'; ++i) {
-            if (answer[i] == '\\' && i + 1 < answer.size()) {
-                ++i;
-                value.push_back(answer[i] == 'n' ? '\n' : answer[i]);
-            } else {
-                value.push_back(answer[i]);
-            }
-        }
-        return value;
+        return stringValue(answer);
     }
 
 private:

@@ -453,9 +453,14 @@ std::string describe(const char* when, const Offsets& offsets) {
     return text;
 }
 
-// The figures of a run from what was recorded and the frame lines, once everything has ended.
-void finishRun(StallRun& run, MonitorRecorder& recorder, const Launched& program, std::int64_t firstNs,
+// Ends the program, then the figures of the run from what was recorded and its frame lines.
+void finishRun(StallRun& run, MonitorRecorder& recorder, Launched& program, std::int64_t firstNs,
                std::int64_t stoppedNs, std::int64_t continuedNs, const StallPlan& plan, const TrackLocator& track) {
+    const std::int64_t endingNs = steadyNowNs();
+    run.status = program.end(plan.endWithin);
+    run.endSeconds = double(steadyNowNs() - endingNs) * 1e-9;
+    run.wallSeconds = double(steadyNowNs() - program.startedNs()) * 1e-9;
+    run.messages = program.messages;
     const Recording heard = recorder.finish();
     run.frames = program.frames;
     run.stallFromNs = stoppedNs;
@@ -544,11 +549,6 @@ StallRun measureAcrossAStall(const SoundServer& server, const Subject& subject, 
         // A little past the last window, so that its sound has been recorded and stamped.
         program.readUntil(continuedNs + seconds(plan.after + 0.2));
     }
-    const std::int64_t endingNs = steadyNowNs();
-    run.status = program.end(plan.endWithin);
-    run.endSeconds = double(steadyNowNs() - endingNs) * 1e-9;
-    run.wallSeconds = double(steadyNowNs() - program.startedNs()) * 1e-9;
-    run.messages = program.messages;
     finishRun(run, recorder, program, firstNs, stoppedNs, continuedNs, plan, track);
     return run;
 }
@@ -762,11 +762,6 @@ StallRun measurePageAcrossAStall(const SoundServer& server, Browser browser, con
     for (int fd : {commands[1], answers[0]}) {
         if (fd >= 0) close(fd);
     }
-    const std::int64_t endingNs = steadyNowNs();
-    run.status = program.end(plan.endWithin);
-    run.endSeconds = double(steadyNowNs() - endingNs) * 1e-9;
-    run.wallSeconds = double(steadyNowNs() - program.startedNs()) * 1e-9;
-    run.messages = program.messages;
     finishRun(run, recorder, program, firstNs, stoppedNs, continuedNs, plan, track);
     return run;
 }

@@ -40,21 +40,6 @@ bool writeAll(int fd, const std::string& text) {
     return true;
 }
 
-// The string value of the first "value" field of a JSON answer ("" when there is none).
-std::string stringValue(const std::string& answer) {
-    const std::size_t at = answer.find("\"value\":\"");
-    std::string value;
-    if (at == std::string::npos) return value;
-    for (std::size_t i = at + 9; i < answer.size() && answer[i] != '"'; ++i) {
-        if (answer[i] == '\\' && i + 1 < answer.size()) {
-            ++i;
-            value.push_back(answer[i] == 'n' ? '\n' : answer[i]);
-        } else {
-            value.push_back(answer[i]);
-        }
-    }
-    return value;
-}
 
 std::string field(const std::string& answer, const std::string& name) {
     const std::string key = "\"" + name + "\":\"";
@@ -203,6 +188,21 @@ private:
 };
 
 }  // namespace
+
+std::string stringValue(const std::string& answer) {
+    const std::size_t at = answer.find("\"value\":\"");
+    std::string value;
+    if (at == std::string::npos) return value;
+    for (std::size_t i = at + 9; i < answer.size() && answer[i] != '"'; ++i) {
+        if (answer[i] == '\\' && i + 1 < answer.size()) {
+            ++i;
+            value.push_back(answer[i] == 'n' ? '\n' : answer[i]);
+        } else {
+            value.push_back(answer[i]);
+        }
+    }
+    return value;
+}
 
 std::string jsonString(const std::string& text) {
     std::string out = "\"";

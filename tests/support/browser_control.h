@@ -29,3 +29,6 @@ std::unique_ptr<PageControl> firefoxControl(const std::string& profile, double s
 
 // A string as a JSON (and JavaScript) string literal.
 std::string jsonString(const std::string& text);
+// The string of the first "value" in a protocol's answer ("" when there is none), its escapes
+// undone as far as the page's own reports need.
+std::string stringValue(const std::string& answer);
