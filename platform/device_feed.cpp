@@ -18,7 +18,6 @@ float ramp(std::uint64_t i, std::uint64_t frames) { return float(i + 1) / float(
 }  // namespace
 
 void DeviceFeed::restartAt(std::uint64_t frame) {
-    next_ = frame;
     sounding_ = false;
     jumpTo(frame);
 }

@@ -49,7 +49,6 @@ public:
     // The track frame the next request starts from (with a fraction while drifting back).
     std::uint64_t next() const { return next_; }
 
-
 private:
     std::uint64_t fillPiece(TrackRing& ring, int reader, std::uint64_t due, float* out, std::uint64_t count);
     // The track from next_ at the current rate, `count` frames into out; next_ moves on.
