@@ -14,7 +14,7 @@
 #include "app/shell.h"
 #include "app/shell_state.h"
 #include "assets/embedded.h"
-#include "platform/audio.h"
+#include "sound/audio_output.h"
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "timeline/demo.h"

@@ -10,7 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/png_write.h"
+#include "image/png_write.h"
 #include "platform/process.h"
 
 namespace {

@@ -10,12 +10,12 @@
 #include "app/shell_state.h"
 #include "assets/embedded.h"
 #include "gfx/sine_table.h"
-#include "platform/audio.h"
+#include "sound/audio_output.h"
 #include "platform/clock.h"
 #include "platform/debug_print.h"
 #include "platform/frame_loop.h"
 #include "platform/gl.h"
-#include "platform/png_texture.h"
+#include "image/png_decode.h"
 #include "platform/threads.h"
 #include "platform/window.h"
 #include "timeline/demo.h"
@@ -89,8 +89,11 @@ int createMainWindow() {
     desc.depthBits = 16;
     desc.stencilBits = 1;
     const char* iconNames[2] = {"icon32.png", "icon16.png"};
+    PngImage icons[2];
     for (int i = 0; i < 2; ++i) {
-        if (const EmbeddedAsset* icon = findEmbeddedAsset(iconNames[i])) desc.icons[i] = {icon->data, icon->size};
+        const EmbeddedAsset* icon = findEmbeddedAsset(iconNames[i]);
+        if (icon == nullptr || !decodePng(icon->data, icon->size, icons[i])) continue;
+        desc.icons[i] = {icons[i].pixels.data(), icons[i].width, icons[i].height, icons[i].channels};
     }
     if (fullscreen == 1) {
         if (displaySwitchMode(desc.width, desc.height, colorBits)) {

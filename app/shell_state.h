@@ -2,7 +2,7 @@
 // screen space), the fullscreen request and the key-down flags.
 #pragma once
 
-#include "platform/window.h"  // windowWidth, windowHeight
+#include "gfx/screen_space.h"  // windowWidth, windowHeight
 
 extern int fullscreen;   // 1 requests a mode switch; 0 once it failed or was declined
 extern int colorBits;

@@ -13,7 +13,7 @@
 #include "app/shell_state.h"
 #include "assets/embedded.h"
 #include "bench/bench.h"
-#include "platform/audio.h"
+#include "sound/audio_output.h"
 #include "platform/clock.h"
 #include "platform/gl.h"
 #include "platform/window.h"

@@ -14,11 +14,11 @@
 #include <memory>
 #include <utility>
 
-#include "platform/audio.h"
+#include "sound/audio_output.h"
 #include "platform/clock.h"
-#include "platform/mp3_decoder.h"
-#include "platform/png_texture.h"
-#include "platform/track_ring.h"
+#include "sound/mp3_decoder.h"
+#include "image/png_decode.h"
+#include "sound/track_ring.h"
 
 namespace fuzzdrive {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/png_write.h"
+#include "image/png_write.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include "gfx/render_state.h"
 
 #include "gfx/quad.h"
-#include "platform/window.h"
+#include "gfx/screen_space.h"
 #include "timeline/demo.h"
 
 void Overlay2D::push() {

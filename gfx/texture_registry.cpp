@@ -3,8 +3,8 @@
 
 #include <cstring>
 
+#include "gfx/texture_upload.h"
 #include "platform/gl.h"
-#include "platform/png_texture.h"
 
 void TextureRegistry::add(const unsigned char* png, std::size_t size, const char* key) {
     names.emplace_back(key);

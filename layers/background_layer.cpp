@@ -2,8 +2,8 @@
 #include "layers/background_layer.h"
 
 #include "gfx/render_state.h"
+#include "gfx/screen_space.h"
 #include "platform/gl.h"
-#include "platform/window.h"
 #include "timeline/demo.h"
 
 void BackgroundLayer::init() {

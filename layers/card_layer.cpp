@@ -2,7 +2,7 @@
 #include "layers/card_layer.h"
 
 #include "gfx/render_state.h"
-#include "platform/window.h"
+#include "gfx/screen_space.h"
 #include "timeline/demo.h"
 
 void Card::setup(Vec3 where, float w, float h, float r, float g, float b, float a, const char* key,

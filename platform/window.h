@@ -8,15 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 
-// The window size the show is laid out in: the extent of the 800 × 600 screen space that the
-// overlays and layers measure against. The shell owns these and sets them before init (the
-// definitions live with its other globals); everything below the shell only reads them.
-extern float windowWidth;
-extern float windowHeight;
-
 struct WindowIcon {
-    const unsigned char* png = nullptr;  // an RGBA PNG in memory
-    std::size_t size = 0;
+    const unsigned char* pixels = nullptr;  // rows top to bottom, 3 or 4 bytes a pixel (RGB, RGBA)
+    int width = 0;
+    int height = 0;
+    int channels = 0;
 };
 
 struct WindowDesc {
@@ -38,7 +34,7 @@ struct WindowDesc {
     // buffer has alpha it is cleared to 1 once and masked from writes (tests ask for 8 to
     // check that).
     int alphaBits = 0;
-    WindowIcon icons[2];      // 32 × 32 and 16 × 16; the first that decodes becomes the icon
+    WindowIcon icons[2];      // 32 × 32 and 16 × 16; the first there is becomes the icon
 };
 
 struct WindowResult {
@@ -78,9 +74,6 @@ void windowDestroy();
 // digits '0'..'9', arrows 37..40, F1.. 112..); codes above 255 are ignored. Reports quit
 // after SIGINT or SIGTERM too (see installQuitSignals).
 void windowPumpEvents(int* keys, WindowEvents& events);
-// The Windows virtual-key code for an SDL keycode (SDL_Keycode's value), or 0 for a key the
-// demo has no code for.
-int virtualKeyFromKeycode(int sdlKeycode);
 void windowSwap();
 // 60 Hz vsync when the driver offers it; false otherwise (the shell then paces by sleeping).
 bool windowTrySwapInterval60();

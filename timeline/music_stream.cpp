@@ -1,7 +1,7 @@
 // MusicStream over the platform's audio output.
 #include "timeline/music_stream.h"
 
-#include "platform/audio.h"
+#include "sound/audio_output.h"
 #include "platform/clock.h"
 
 int bandIndex(int frequency) { return int(double(frequency) * 0.025625625625625627); }

@@ -1,6 +1,7 @@
 // The one window and its GL context over SDL2, the keyboard in Windows virtual-key codes, and
 // quit requests from the window system or from SIGINT/SIGTERM.
 #include "platform/window.h"
+#include "platform/sdl/virtual_keys.h"
 
 #include <csignal>
 #include <cstdio>
@@ -19,7 +20,6 @@
 
 #include "platform/destination_alpha.h"
 #include "platform/gl.h"
-#include "platform/png_texture.h"
 
 namespace {
 
@@ -159,14 +159,14 @@ bool switchToFullscreen(SDL_Window* target, int width, int height) {
 
 void setIcon(const WindowDesc& desc) {
     for (const WindowIcon& icon : desc.icons) {
-        PngImage image;
-        if (icon.png == nullptr || !decodePng(icon.png, icon.size, image)) continue;
-        const Uint32 format = image.channels == 4 ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24;
-        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(image.pixels.data(), image.width, image.height,
-                                                                  image.channels * 8, image.width * image.channels,
-                                                                  format);
+        if (icon.pixels == nullptr || (icon.channels != 3 && icon.channels != 4)) continue;
+        const Uint32 format = icon.channels == 4 ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24;
+        // SDL only reads the pixels: it keeps a copy of its own.
+        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<unsigned char*>(icon.pixels), icon.width,
+                                                                  icon.height, icon.channels * 8,
+                                                                  icon.width * icon.channels, format);
         if (surface == nullptr) continue;
-        SDL_SetWindowIcon(window, surface);  // SDL keeps its own copy
+        SDL_SetWindowIcon(window, surface);
         SDL_FreeSurface(surface);
         return;
     }

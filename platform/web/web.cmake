@@ -1,8 +1,7 @@
 # The browser build, configured with emscripten (web.sh does it all):
 #   emcmake cmake -S . -B build/web-cmake -DVELDRIN_WEB_SOURCES=build/debian-sources -DVELDRIN_WEB_OUT=build/web
-# The scenes, layers, toolkit, sequencer and shell are the desktop's; the platform is
-# platform/web beside the desktop's shared pieces; libmpg123, libpng, zlib and KissFFT are
-# compiled here from Debian's own source packages, which tools/debian-sources.sh fetches into
+# Every folder is the desktop's but the port (platform/web); libmpg123, libpng, zlib and KissFFT
+# are compiled here from Debian's own source packages, which tools/debian-sources.sh fetches into
 # VELDRIN_WEB_SOURCES.
 # The page is VELDRIN_WEB_OUT: index.html, veldrin.js and veldrin.wasm (the images and the track
 # inside), nothing else.
@@ -60,46 +59,18 @@ target_compile_definitions(web_mpg123 PRIVATE HAVE_CONFIG_H OPT_GENERIC REAL_IS_
 target_compile_options(web_mpg123 PRIVATE -O2 -fomit-frame-pointer -funroll-all-loops -finline-functions -ffast-math -w)
 
 # --- The program -----------------------------------------------------------------------------------
-add_library(veldrin_platform STATIC
-    platform/clock.cpp
-    platform/debug_print.cpp
-    platform/fft_magnitudes.cpp
-    platform/mp3_decoder.cpp
-    platform/no_debug_channel.cpp
-    platform/png_texture.cpp
-    platform/track_magnitudes.cpp
-    platform/track_ring.cpp
-    platform/web/frame_loop.cpp
-    platform/web/gl1_immediate.cpp
-    platform/web/gl1_programs.cpp
-    platform/web/gl1_state.cpp
-    platform/web/page.cpp
-    platform/web/steady_clock.cpp
-    platform/web/web_audio.cpp
-    platform/web/window.cpp)
-target_include_directories(veldrin_platform PUBLIC ${CMAKE_SOURCE_DIR})
-target_compile_options(veldrin_platform PRIVATE ${VELDRIN_WARNINGS})
-target_link_libraries(veldrin_platform PRIVATE web_png web_mpg123 web_kissfft)
+# The outside libraries under the names the folders link, as the desktop's build names its own.
+add_library(veldrin_lib_png INTERFACE)
+target_link_libraries(veldrin_lib_png INTERFACE web_png)
+add_library(veldrin_lib_mpg123 INTERFACE)
+target_link_libraries(veldrin_lib_mpg123 INTERFACE web_mpg123)
+add_library(veldrin_lib_kissfft INTERFACE)
+target_link_libraries(veldrin_lib_kissfft INTERFACE web_kissfft)
+# The GL is the port's own (platform/web/gl1.h, over WebGL 2).
+add_library(veldrin_gl INTERFACE)
 
-add_library(veldrin_core STATIC
-    app/catch_up.cpp
-    app/options.cpp
-    app/shell.cpp
-    app/shell_state.cpp)
-target_include_directories(veldrin_core PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
-target_compile_options(veldrin_core PRIVATE ${VELDRIN_WARNINGS})
-target_link_libraries(veldrin_core PUBLIC veldrin_platform)
+include(cmake/folders.cmake)
 
-add_subdirectory(assets)
-add_subdirectory(gfx)
-add_subdirectory(timeline)
-add_subdirectory(layers)
-add_subdirectory(scenes)
-target_link_libraries(veldrin_core PUBLIC veldrin_assets)
-
-add_executable(veldrin app/web_main.cpp)
-target_compile_options(veldrin PRIVATE ${VELDRIN_WARNINGS})
-target_link_libraries(veldrin PRIVATE veldrin_core)
 set_target_properties(veldrin PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY "${VELDRIN_WEB_OUT}")
 target_link_options(veldrin PRIVATE
     -sENVIRONMENT=web

@@ -24,7 +24,9 @@ int width = 0;
 int height = 0;
 
 EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* event, void*) {
-    const int code = virtualKeyFromKeycode(int(event->keyCode));
+    // The browser's keyCode is already the virtual-key code for letters, digits, Escape, the
+    // arrows and the function keys; anything past 255 is no key the show knows.
+    const int code = int(event->keyCode);
     if (code <= 0 || code > 255) return EM_FALSE;
     keyState[code] = type == EMSCRIPTEN_EVENT_KEYDOWN ? 1 : 0;
     if (type == EMSCRIPTEN_EVENT_KEYDOWN) keyPressed[code] = 1;
@@ -88,10 +90,6 @@ void windowDestroy() {
     context = 0;
     width = height = 0;
 }
-
-// The browser's keyCode is already the virtual-key code for letters, digits, Escape, the arrows
-// and the function keys; anything past 255 is no key the show knows.
-int virtualKeyFromKeycode(int code) { return code > 0 && code <= 255 ? code : 0; }
 
 void windowPumpEvents(int* keys, WindowEvents& events) {
     events = WindowEvents{};

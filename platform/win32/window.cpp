@@ -252,7 +252,6 @@ MessagePass windowTakeMessage() {
 
 void windowLoopTakesMessages(bool taking) { loopTakesMessages = taking; }
 
-int virtualKeyFromKeycode(int code) { return code > 0 && code <= 255 ? code : 0; }
 
 void windowPumpEvents(int* keys, WindowEvents& events) {
     // Inside the frame loop the messages were taken there, one a pass; anywhere else every

@@ -18,7 +18,7 @@
 
 #include "app/shell.h"
 #include "platform/gl.h"
-#include "platform/png_texture.h"
+#include "image/png_decode.h"
 #include "tests/app/run_program.h"
 #include "tests/support/gl_context.h"
 

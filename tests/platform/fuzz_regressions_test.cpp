@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_drivers.h"
-#include "platform/mp3_decoder.h"
-#include "platform/png_texture.h"
+#include "sound/mp3_decoder.h"
+#include "image/png_decode.h"
 #include "tests/app/run_program.h"
 
 namespace {

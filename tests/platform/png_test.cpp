@@ -10,8 +10,8 @@
 #include "app/shell.h"
 #include "assets/embedded.h"
 #include "platform/gl.h"
-#include "platform/png_texture.h"
-#include "platform/png_write.h"
+#include "image/png_decode.h"
+#include "image/png_write.h"
 #include "tests/support/gl_context.h"
 #include "timeline/demo.h"
 

@@ -1,7 +1,7 @@
 // The decoding ring held back: no thread of its own, refilled only when the test says so (as a
 // platform without threads runs it), and read ahead of its decoding, behind what it keeps and
 // where its slots still hold other seconds of the track.
-#include "platform/track_ring.h"
+#include "sound/track_ring.h"
 
 #include <gtest/gtest.h>
 

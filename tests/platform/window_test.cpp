@@ -11,6 +11,7 @@
 
 #include "platform/gl.h"
 #include "platform/window.h"
+#include "platform/sdl/virtual_keys.h"
 #include "tests/support/gl_context.h"
 
 namespace {

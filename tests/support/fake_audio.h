@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "platform/audio.h"
+#include "sound/audio_output.h"
 
 class FakeAudioOutput final : public AudioOutput {
 public:

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/png_texture.h"
+#include "image/png_decode.h"
 
 FrameDifference compareFrames(const std::vector<std::uint8_t>& frame, const std::vector<std::uint8_t>& reference,
                               FrameTolerance tolerance) {

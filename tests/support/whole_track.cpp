@@ -9,7 +9,7 @@
 
 #include <mpg123.h>
 
-#include "platform/mp3_decoder.h"
+#include "sound/mp3_decoder.h"
 
 namespace {
 

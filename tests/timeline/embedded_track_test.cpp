@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "assets/embedded.h"
-#include "platform/audio.h"
+#include "sound/audio_output.h"
 #include "platform/clock.h"
-#include "platform/fft_magnitudes.h"
+#include "sound/spectrum_analyser.h"
 #include "tests/support/whole_track.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "assets/embedded.h"
 #include "gfx/random.h"
-#include "platform/audio.h"
+#include "sound/audio_output.h"
 #include "tests/support/demo_harness.h"
 #include "tests/support/gl_context.h"
 #include "timeline/demo.h"

@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "assets/embedded.h"
-#include "platform/audio.h"
+#include "sound/audio_output.h"
 #include "platform/clock.h"
-#include "platform/png_texture.h"
+#include "image/png_decode.h"
 #include "tests/app/run_program.h"
 #include "tests/support/frame_compare.h"
 

@@ -1,6 +1,6 @@
-// PNG to OpenGL texture, from memory: decode through libpng, scale sides that are not powers
-// of two up by nearest sample, correct gamma, upload level 0 with clamped wrapping and
-// nearest filtering. RGB images become RGB textures, RGBA images RGBA textures.
+// PNG images from memory, decoded through libpng as textures want them: sides that are not
+// powers of two scaled up by nearest sample, gamma corrected. RGB images stay RGB, RGBA images
+// RGBA.
 #pragma once
 
 #include <cstddef>
@@ -34,14 +34,3 @@ bool decodePngForTexture(const unsigned char* data, std::size_t size, double scr
 // Decodes at the image's own size without gamma correction (the window icon): 8-bit RGB, or
 // RGBA when the image has alpha.
 bool decodePng(const unsigned char* data, std::size_t size, PngImage& out);
-
-// Creates, binds and fills one texture (needs a current GL context). Returns its name, or 0
-// when decoding failed (then no texture is created); the new texture stays bound to
-// GL_TEXTURE_2D.
-unsigned int loadPngTexture(const unsigned char* data, std::size_t size);
-
-// The same for an image decoded earlier (on another thread, before the context existed) with
-// maxSize kPngMaxSide: uploaded as it is when that gives what loadPngTexture would have made
-// (no side reached the bound and every side fits the GL), otherwise decoded again from the
-// bytes here. An image that did not decode (decoded false) is tried once more the same way.
-unsigned int loadDecodedPngTexture(const PngImage& image, bool decoded, const unsigned char* data, std::size_t size);

@@ -1,9 +1,9 @@
-// PNG images from memory into GL textures over libpng.
+// PNG images from memory over libpng, prepared as textures want them.
 //
 // libpng reports errors by longjmp. The function that calls setjmp (decodeWithLibpng) therefore
 // owns no C++ objects and keeps everything it must release in a caller-owned plain struct, so
 // a jump out of libpng can neither skip a destructor nor find a clobbered local.
-#include "platform/png_texture.h"
+#include "image/png_decode.h"
 
 #include <cerrno>
 #include <cmath>
@@ -13,8 +13,6 @@
 #include <cstring>
 
 #include <png.h>
-
-#include "platform/gl.h"
 
 namespace {
 
@@ -209,44 +207,4 @@ bool decodePng(const unsigned char* data, std::size_t size, PngImage& out) {
                       state.pixels + std::size_t(state.width) * std::size_t(state.height) * std::size_t(state.channels));
     releaseDecode(state);
     return true;
-}
-
-namespace {
-unsigned int upload(const PngImage& image) {
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    const GLenum format = image.channels == 4 ? GL_RGBA : GL_RGB;
-    // Rows are tightly packed (an RGB row of a small texture need not be a multiple of 4).
-    GLint previousAlignment = 4;
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &previousAlignment);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), image.width, image.height, 0, format, GL_UNSIGNED_BYTE,
-                 image.pixels.data());
-    glPixelStorei(GL_UNPACK_ALIGNMENT, previousAlignment);
-    return name;
-}
-}  // namespace
-
-unsigned int loadPngTexture(const unsigned char* data, std::size_t size) {
-    if (data == nullptr || size == 0) return 0;
-    GLint maxSize = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    PngImage image;
-    if (!decodePngForTexture(data, size, screenGamma(), maxSize, image)) return 0;
-    return upload(image);
-}
-
-unsigned int loadDecodedPngTexture(const PngImage& image, bool decoded, const unsigned char* data, std::size_t size) {
-    GLint maxSize = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    // Sides below the bound it was decoded with are the images' own powers of two; the GL's
-    // bound would have given the same ones as long as they fit it.
-    const bool asIf = decoded && image.width < kPngMaxSide && image.height < kPngMaxSide && image.width <= maxSize &&
-                      image.height <= maxSize;
-    return asIf ? upload(image) : loadPngTexture(data, size);
 }

@@ -5,7 +5,7 @@
 // seconds around the play position. The device's thread and the ring's decoding thread are the
 // only other threads; they share the playing state through atomics and the samples through the
 // ring, so nothing on the frame path allocates.
-#include "platform/audio.h"
+#include "sound/audio_output.h"
 
 #include <algorithm>
 #include <atomic>
@@ -14,9 +14,10 @@
 
 #include "platform/clock.h"
 #include "platform/debug_print.h"
-#include "platform/device_feed.h"
-#include "platform/track_magnitudes.h"
-#include "platform/track_ring.h"
+#include "platform/threads.h"
+#include "sound/device_feed.h"
+#include "sound/track_spectrum.h"
+#include "sound/track_ring.h"
 
 static_assert(Mp3Decoder::kRate == kSampleRate, "the decoder delivers the output's rate");
 
@@ -30,7 +31,7 @@ constexpr int kFrameReader = 1;   // the frame loop (spectrum)
 constexpr std::uint64_t kLeadFrames = 22050;
 // A device that claims more latency than this is not believed: the ring holds only so much
 // ahead of the clock.
-constexpr std::uint64_t kMaxAheadFrames = 2 * 44100;
+constexpr std::uint64_t kMaxAheadFrames = 3 * 44100;
 static_assert(kMaxAheadFrames + 2 * DeviceFeed::kMaxFrames < TrackRing::kFrames - TrackRing::kKeepFrames,
               "the ring holds what a device may be handed");
 constexpr std::uint64_t kNotStarved = ~std::uint64_t(0);
@@ -125,7 +126,8 @@ int PlatformAudioOutput::createStream(const unsigned char* bytes, std::size_t si
         std::fprintf(stderr, "veldrin: cannot play the music track: %s\n", ring_.error());
         return 0;
     }
-    if (decodeOnThread_) ring_.decodeInBackground();
+    // Without threads (the page) the ring decodes as the frame loop asks (isActive).
+    if (decodeOnThread_ && kThreadsAvailable) ring_.decodeInBackground();
     starvedAt_.store(kNotStarved, std::memory_order_release);
     starvationTold_ = false;
     hasStream_ = true;
@@ -228,7 +230,7 @@ void PlatformAudioOutput::fill(void* self, float* out, std::uint64_t frames, std
 
 void PlatformAudioOutput::fillDevice(float* out, std::uint64_t frames, std::uint64_t aheadFrames) {
     if (!playing_.load(std::memory_order_acquire) || followClock_.load(std::memory_order_acquire)) {
-        std::memset(out, 0, frames * 2 * sizeof(float));
+        std::memset(out, 0, std::size_t(frames) * 2 * sizeof(float));
         return;
     }
     // Where the clock is now, and so where the track is due when these frames are heard. Past
@@ -237,6 +239,15 @@ void PlatformAudioOutput::fillDevice(float* out, std::uint64_t frames, std::uint
     const std::uint64_t now = clockPosition();
     const std::uint64_t due = aheadFrames == AudioDevice::kAheadUnknown ? DeviceFeed::kDueUnknown
                                                                         : now + std::min(aheadFrames, kMaxAheadFrames);
+    if (!ring_.decodesInBackground() && due != DeviceFeed::kDueUnknown) {
+        // Nobody else decodes (the page): what the feed is about to read is decoded here, the
+        // frames it goes on from and those due, where the two lie close enough to be read in one.
+        ring_.follow(now);
+        const std::uint64_t from = std::min(feed_.next(), due);
+        const std::uint64_t to = std::max(feed_.next(), due) + frames + frames / 64 + 2;
+        if (to - from <= kLeadFrames) ring_.waitFor(from, to);
+        else ring_.waitFor(due, due + frames);
+    }
     const std::uint64_t missing = feed_.fill(ring_, kDeviceReader, due, out, frames);
     // The decoder has not reached what is due, or a stall has taken the clock past what it held:
     // silence, rather than holding the clock up.

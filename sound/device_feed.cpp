@@ -1,11 +1,11 @@
 // The feed's decisions, one request at a time; the arithmetic of the three ways of coming back
 // in step (crossfade, wait, drift) is all here.
-#include "platform/device_feed.h"
+#include "sound/device_feed.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "platform/track_ring.h"
+#include "sound/track_ring.h"
 
 namespace {
 

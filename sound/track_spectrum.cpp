@@ -1,9 +1,9 @@
 // The spectrum over the ring's frames.
-#include "platform/track_magnitudes.h"
+#include "sound/track_spectrum.h"
 
 #include <algorithm>
 
-#include "platform/track_ring.h"
+#include "sound/track_ring.h"
 
 std::uint64_t TrackSpectrum::analyse(TrackRing& ring, int reader, std::uint64_t at, bool wait, float* out) {
     // The 512 frames before the position; those before the track's start are silence.

@@ -1,5 +1,5 @@
 // Spectrum magnitudes over KissFFT's real transform.
-#include "platform/fft_magnitudes.h"
+#include "sound/spectrum_analyser.h"
 
 #include <cmath>
 #include <new>

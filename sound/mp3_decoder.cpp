@@ -1,5 +1,5 @@
 // MP3 from memory through libmpg123, with a reader over the bytes in place.
-#include "platform/mp3_decoder.h"
+#include "sound/mp3_decoder.h"
 
 #include <sys/types.h>
 

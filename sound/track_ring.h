@@ -20,7 +20,7 @@
 #include <memory>
 #include <thread>
 
-#include "platform/mp3_decoder.h"
+#include "sound/mp3_decoder.h"
 
 class TrackRing {
 public:

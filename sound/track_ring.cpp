@@ -6,7 +6,7 @@
 // where it copies from before it looks at the span. With one total order over those four steps
 // either the reader sees the frames gone, or the decoding side sees the reader and waits the
 // microseconds of its copy.
-#include "platform/track_ring.h"
+#include "sound/track_ring.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,7 +14,7 @@
 #include <new>
 #include <system_error>
 
-#include "platform/atomic_wait.h"
+#include "sound/atomic_wait.h"
 #include "platform/debug_print.h"
 
 namespace {

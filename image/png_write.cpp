@@ -1,6 +1,6 @@
 // PNG encoding over libpng. As in the decoder, the function that calls setjmp owns no C++
 // objects: the output grows in a malloc'ed buffer held by a caller-owned plain struct.
-#include "platform/png_write.h"
+#include "image/png_write.h"
 
 #include <csetjmp>
 #include <cstdlib>

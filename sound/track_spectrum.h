@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/fft_magnitudes.h"
+#include "sound/spectrum_analyser.h"
 
 class TrackRing;
 
