@@ -12,12 +12,9 @@
 #include "app/offscreen.h"
 #include "app/progress.h"
 #include "app/shell.h"
-#include "app/shell_state.h"
+#include "app/show_run.h"
 #include "assets/embedded.h"
-#include "sound/audio_output.h"
-#include "platform/clock.h"
 #include "platform/window.h"
-#include "timeline/demo.h"
 
 namespace {
 
@@ -26,28 +23,10 @@ int fail(const std::string& message) {
     return 1;
 }
 
-// The demo outlives the capture; it must forget the clock and the output before they go.
-struct DetachDemo {
-    ~DetachDemo() {
-        demo.music.free();
-        demo.attach(nullptr, nullptr, nullptr, 0);
-    }
-};
-
-struct HiddenWindow {
-    bool created = false;
-    ~HiddenWindow() {
-        if (created) windowDestroy();
-    }
-};
-
 }  // namespace
 
 int runCapture(const Options& options) {
     installQuitSignals();
-    windowWidth = 800.0f;
-    windowHeight = 600.0f;
-    fullscreen = 0;
 
     const EmbeddedAsset* track = findEmbeddedAsset("music.mp3");
     if (track == nullptr) return fail("the embedded music track is missing");
@@ -57,28 +36,20 @@ int runCapture(const Options& options) {
                                           : makeVideoSink(options.capturePath, track->data, track->size);
 
     // The window is never shown: the frames are drawn into a framebuffer of the capture's size.
-    startImageDecoding();
-    HiddenWindow window;
-    WindowDesc desc;
+    ShowRunDesc desc;
     desc.title = "veldrin capture";
-    desc.width = 64;
-    desc.height = 64;
-    desc.hidden = true;
-    window.created = windowCreate(desc).created;
-    if (!window.created) return fail("cannot create an OpenGL context for the capture");
-
+    desc.surface = RunSurface::Offscreen;
+    desc.viewportWidth = options.width;
+    desc.viewportHeight = options.height;
+    desc.timing = RunTiming::FixedStep;
+    desc.fps = options.fps;
+    desc.audio = AudioMode::Offline;
+    ShowRun run;
+    if (!run.start(desc)) return 1;
+    FixedStepClock& clock = run.steps();
     OffscreenTarget target;
     std::string error;
     if (!target.create(options.width, options.height, error)) return fail(error);
-    // Like a window of that size: the view keeps its 45 degrees, the 800 × 600 overlay stretches.
-    setViewport(options.width, options.height);
-
-    FixedStepClock clock(options.fps.num, options.fps.den);
-    std::unique_ptr<AudioOutput> audio = createAudioOutput(AudioMode::Offline, clock);
-    demo.attach(&clock, audio.get(), track->data, track->size);
-    DetachDemo detach;
-    startUp();
-    if (demo.music.stream == 0) return fail("the embedded music track cannot be decoded");
 
     if (!catchUp(options.start, clock)) {
         if (!quitSignalled()) return fail("--start lies after the end of the music");

@@ -2,11 +2,11 @@
 #include "app/shell.h"
 
 #include <cstdio>
-#include <memory>
 #include <thread>
 #include <vector>
 
 #include "app/catch_up.h"
+#include "app/show_run.h"
 #include "app/shell_state.h"
 #include "assets/embedded.h"
 #include "gfx/sine_table.h"
@@ -173,23 +173,9 @@ int drawFrame() {
 
 namespace {
 
-// What a live run keeps between its frames: the frame loop may return before the run ends (in
-// the browser), so none of it lives on runShell's stack.
-struct LiveRun {
-    std::unique_ptr<CatchUpClock> clock;
-    std::unique_ptr<AudioOutput> audio;
-};
-
-LiveRun live;
-
-// The demo outlives the run (it is destroyed at exit); it must not keep pointers to the clock
-// and the output once they are gone.
-void detachDemo() {
-    demo.music.free();
-    demo.attach(nullptr, nullptr, nullptr, 0);
-    live.audio.reset();
-    live.clock.reset();
-}
+// The frame loop may return before the run ends (in the browser), so the run does not live on
+// runShell's stack.
+ShowRun live;
 
 bool liveFrame() {
     WindowEvents events;
@@ -204,65 +190,34 @@ bool liveFrame() {
     return true;
 }
 
-// The teardown of every run that got a window: the window and the display mode, the window
-// system, then the music.
-void closeShell() {
-    destroyMainWindow();
-    windowSystemStop();
-    detachDemo();
-}
-
 void endLive() {
     running = 0;
-    closeShell();
+    live.stop();
 }
 
 }  // namespace
 
 int runShell(const Options& options) {
     debugOutput = options.debug;
-    windowWidth = 800.0f;
-    windowHeight = 600.0f;
     fullscreen = options.windowed ? 0 : 1;
     installQuitSignals();
 
-    startImageDecoding();
-    if (!windowSystemStart()) {
-        showErrorBox("RegisterClassEx Failed!", "Error");
-        showErrorBox("Error Registering Window Class!", "Error");
-        return 1;
-    }
-    const int created = createMainWindow();
-    if (created != 1) {
-        if (created == 0) showErrorBox("Error Creating OpenGL Window", "Error");
-        windowSystemStop();
-        return 1;
-    }
-
-    live.clock = std::make_unique<CatchUpClock>(options.fps);
-    live.audio = createAudioOutput(AudioMode::Device, *live.clock);
-    const EmbeddedAsset* track = findEmbeddedAsset("music.mp3");
-    demo.attach(live.clock.get(), live.audio.get(), track != nullptr ? track->data : nullptr,
-                track != nullptr ? track->size : 0);
-
-    startUp();
-    if (demo.music.stream == 0) {
-        std::fprintf(stderr, "veldrin: the embedded music track cannot be decoded\n");
-        closeShell();
-        return 1;
-    }
+    ShowRunDesc desc;
+    desc.fps = options.fps;
+    desc.audio = AudioMode::Device;
+    if (!live.start(desc)) return 1;
 
     if (options.start > 0.0) {
-        live.audio->followClock(true);
-        if (!catchUp(options.start, live.clock->steps())) {
-            closeShell();
+        live.audio()->followClock(true);
+        if (!catchUp(options.start, live.steps())) {
+            live.stop();
             return 0;
         }
     }
     // The clock runs on in real time before the sound takes over from it: the sound's thread
     // reads it from then on.
-    live.clock->goLive();
-    live.audio->followClock(false);
+    live.live().goLive();
+    live.audio()->followClock(false);
 
     running = 1;
     FrameLoop loop;

@@ -10,13 +10,10 @@
 #include "app/catch_up.h"
 #include "app/offscreen.h"
 #include "app/shell.h"
-#include "app/shell_state.h"
-#include "assets/embedded.h"
+#include "app/show_run.h"
 #include "bench/bench.h"
-#include "sound/audio_output.h"
 #include "platform/clock.h"
 #include "platform/gl.h"
-#include "platform/window.h"
 #include "timeline/demo.h"
 
 namespace {
@@ -32,37 +29,20 @@ std::int64_t threadCpuNs() {
 // A hidden context drawing into an 800 × 600 framebuffer, the demo started as a capture starts
 // it: fixed 60 fps steps, the spectrum at each frame's own music time.
 struct Stage {
-    FixedStepClock clock{60, 1};
-    std::unique_ptr<AudioOutput> audio;
-    OffscreenTarget target;
+    ShowRun run;
+    OffscreenTarget target;  // made after the run, gone before it
     bool ok = false;
 
     Stage() {
-        windowWidth = 800.0f;
-        windowHeight = 600.0f;
-        fullscreen = 0;
-        WindowDesc desc;
+        ShowRunDesc desc;
         desc.title = "veldrin bench";
-        desc.width = 64;
-        desc.height = 64;
-        desc.hidden = true;
-        if (!windowCreate(desc).created) return;
+        desc.surface = RunSurface::Offscreen;
+        desc.timing = RunTiming::FixedStep;
+        desc.audio = AudioMode::Offline;
         std::string error;
-        if (!target.create(800, 600, error)) return;
-        setViewport(800, 600);
-        const EmbeddedAsset* track = findEmbeddedAsset("music.mp3");
-        if (track == nullptr) return;
-        audio = createAudioOutput(AudioMode::Offline, clock);
-        demo.attach(&clock, audio.get(), track->data, track->size);
-        startUp();
-        ok = demo.music.stream != 0;
+        ok = run.start(desc) && target.create(800, 600, error);
     }
-    ~Stage() {
-        demo.music.free();
-        demo.attach(nullptr, nullptr, nullptr, 0);
-        target.destroy();
-        windowDestroy();
-    }
+    FixedStepClock& clock() { return run.steps(); }
 };
 
 }  // namespace
@@ -71,14 +51,14 @@ struct Stage {
 // glFinish) through the busiest stretch, and the rate of drawing plus readback over the span.
 void measureDemoFrames(Figures& out) {
     Stage stage;
-    if (!stage.ok || !catchUp(kBusyFrom, stage.clock)) return;
+    if (!stage.ok || !catchUp(kBusyFrom, stage.clock())) return;
     std::vector<std::uint8_t> pixels(stage.target.frameBytes());
     std::vector<double> busy;
     std::int64_t spanNs = 0;
     std::uint64_t frames = 0;
-    for (std::uint64_t n = stage.clock.frame();; ++n) {
-        stage.clock.setFrame(n);
-        const double seconds = frameSeconds(stage.clock, n);
+    for (std::uint64_t n = stage.clock().frame();; ++n) {
+        stage.clock().setFrame(n);
+        const double seconds = frameSeconds(stage.clock(), n);
         if (seconds >= kCaptureTo) break;
         const std::int64_t t0 = steadyNowNs();
         if (drawFrame() == 0) break;
@@ -137,7 +117,7 @@ void measureUpdate(Figures& out) {
     };
     std::vector<double> all;
     for (std::uint64_t n = 0;; ++n) {
-        stage.clock.setFrame(n);
+        stage.clock().setFrame(n);
         glLoadIdentity();
         const std::int64_t t0 = threadCpuNs();
         const int going = demo.update();

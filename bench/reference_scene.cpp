@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/shell.h"
 #include "app/shell_state.h"
+#include "app/show_run.h"
 #include "bench/bench.h"
 #include "gfx/random.h"
 #include "platform/clock.h"
@@ -118,15 +118,14 @@ void ReferenceScene::draw() const {
 }
 
 int runLiveReference(double seconds) {
-    windowWidth = 800.0f;
-    windowHeight = 600.0f;
     fullscreen = 0;
-    startImageDecoding();
-    if (createMainWindow() != 1) return 1;
     // The demo's textures and scenes, without its music: the renderer's own share of a live run.
-    SteadyClock clock;
-    demo.attach(&clock, nullptr, nullptr, 0);
-    startUp();
+    ShowRunDesc desc;
+    desc.timing = RunTiming::Steady;
+    desc.music = false;
+    ShowRun run;
+    if (!run.start(desc)) return 1;
+    Clock& clock = run.clock();
     ReferenceScene scene;
     if (!scene.place()) return 1;
 
@@ -150,7 +149,5 @@ int runLiveReference(double seconds) {
             sleepUntilNs(deadline);
         }
     }
-    demo.attach(nullptr, nullptr, nullptr, 0);
-    destroyMainWindow();
     return 0;
 }
