@@ -31,7 +31,7 @@ private:
     // the monotonic clock where one source serves both; on Windows the multimedia timer's
     // milliseconds (ticks) and the system tick count's (stepTicks).
     std::int64_t origin_;
-    std::uint32_t stepOrigin_ = 0;
+    [[maybe_unused]] std::uint32_t stepOrigin_ = 0;  // read only by the Windows port
     std::uint32_t base_;
 };
 

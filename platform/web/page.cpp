@@ -1,5 +1,6 @@
-// The page hooks, calling the functions index.html hands to the module.
+// The page hooks and the run's report, calling the functions index.html hands to the module.
 #include "platform/web/page.h"
+#include "platform/run_report.h"
 
 #include <emscripten.h>
 
@@ -9,7 +10,7 @@ EM_JS(void, pageCall, (const char* what, const char* title, const char* text), {
 
 void pageFirstFrame() { pageCall("first-frame", "", ""); }
 void pageRunEnded() { pageCall("ended", "", ""); }
-void pageReport(const char* title, const char* text) { pageCall("report", title, text); }
+void runReport(const char* title, const char* text) { pageCall("report", title, text); }
 
 EM_JS(double, pageLoadMark, (const char* stage), {
     const marks = Module["loadMarks"];
@@ -17,4 +18,4 @@ EM_JS(double, pageLoadMark, (const char* stage), {
     return typeof at === "number" ? at : -1;
 });
 
-double pageLoadMarkMs(const char* stage) { return pageLoadMark(stage); }
+double runLoadMarkMs(const char* stage) { return pageLoadMark(stage); }
