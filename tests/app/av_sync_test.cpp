@@ -19,24 +19,12 @@
 #include <unistd.h>
 
 #include "tests/support/av_session.h"
+#include "tests/support/require.h"
 #include "tests/support/sound_server.h"
 
 namespace {
 
 constexpr double kBoundMs = 100.0;
-
-bool inCi() {
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && std::string(ci) == "true";
-}
-
-#define REQUIRE_OR_SKIP(condition, why)    \
-    do {                                   \
-        if (!(condition)) {                \
-            if (inCi()) FAIL() << (why);   \
-            GTEST_SKIP() << (why);         \
-        }                                  \
-    } while (false)
 
 // Each window's figure, and how many of those looked at matched the track.
 std::string windows(const Offsets& offsets) {
@@ -85,7 +73,7 @@ TEST(PictureAgainstSound, TheWindowsProgramUnderWineIsBackInStepWithTheSoundAfte
     const char* exe = std::getenv("VELDRIN_WINDOWS_EXE");
     REQUIRE_OR_SKIP(exe != nullptr && access(exe, R_OK) == 0,
                     "VELDRIN_WINDOWS_EXE names no Windows program (test.sh sets it once ./windows.sh has built it)");
-    REQUIRE_OR_SKIP(access("/usr/lib/wine/wine64", X_OK) == 0, "no Wine (tools/install-deps.sh windows installs it)");
+    REQUIRE_OR_SKIP(access("/usr/lib/wine/wine64", X_OK) == 0, "no Wine (tools/install-deps.sh wine installs it)");
     REQUIRE_OR_SKIP(SoundServer::installed(), "no pulseaudio (tools/install-deps.sh test installs it)");
     SoundServer server;
     ASSERT_TRUE(server.running()) << server.failure();

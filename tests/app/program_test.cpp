@@ -21,6 +21,7 @@
 #include "image/png_decode.h"
 #include "tests/app/run_program.h"
 #include "tests/support/gl_context.h"
+#include "tests/support/require.h"
 
 namespace {
 
@@ -132,7 +133,7 @@ class QuitRequest : public testing::TestWithParam<bool> {};
 
 TEST_P(QuitRequest, InterruptOrTerminateEndsTheRunInOrderAtAnyMoment) {
     const bool capture = GetParam();
-    if (capture && !haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    if (capture) REQUIRE_OR_SKIP(haveFfmpeg(), "ffmpeg is not installed");
     for (int signal : {SIGINT, SIGTERM}) {
         for (double delay : {0.0, 0.05, 0.3, 2.0}) {
             SCOPED_TRACE(testing::Message() << "signal " << signal << " after " << delay << " s");
@@ -265,14 +266,14 @@ TEST(Capture, AnOutputThatCannotBeWrittenOrEncodedFailsClearlyAndWritesNothing) 
     EXPECT_NE(noEncoder.errors.find("ffmpeg"), std::string::npos) << noEncoder.errors;
     EXPECT_TRUE(listFolder(folder.path()).empty());
 
-    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    REQUIRE_OR_SKIP(haveFfmpeg(), "ffmpeg is not installed");
     const ProgramRun video = runProgram({"--capture", "/nonexistent-folder/demo.mp4", "--end", "0.1"});
     EXPECT_EQ(video.status, 1);
     EXPECT_NE(video.errors.find("/nonexistent-folder"), std::string::npos) << video.errors;
 }
 
 TEST(Capture, VideoHoldsTheSpanTheRightWayUpWithItsMusicAndNothingElseIsLeft) {
-    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    REQUIRE_OR_SKIP(haveFfmpeg(), "ffmpeg is not installed");
     TempFolder folder;
     const std::string path = folder.path() + "/demo.mp4";
     const ProgramRun run = runProgram({"--capture", path, "--start", "13", "--end", "13.5", "--size", "400x300"});

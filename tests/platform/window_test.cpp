@@ -13,6 +13,7 @@
 #include "platform/window.h"
 #include "platform/sdl/virtual_keys.h"
 #include "tests/support/gl_context.h"
+#include "tests/support/require.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ TEST(Window, AFullscreenWindowWithAlphaKeepsDestinationAlphaAtOneAndItsRuntimeFo
     testing::internal::CaptureStderr();
     const WindowResult result = windowCreate(desc);
     const std::string err = testing::internal::GetCapturedStderr();
-    if (!result.created) GTEST_SKIP() << "no OpenGL context available";
+    REQUIRE_OR_SKIP(result.created, "no OpenGL context available");
     EXPECT_EQ(std::pair(result.drawableWidth, result.drawableHeight), std::pair(800, 600));
     EXPECT_FALSE(result.modeSwitchFailed && !windowHasDisplay());
     EXPECT_EQ(err.find("XDG_RUNTIME_DIR"), std::string::npos) << err;

@@ -1,5 +1,6 @@
 // GlTest over the platform's window layer, hidden.
 #include "tests/support/gl_context.h"
+#include "tests/support/require.h"
 
 #include <algorithm>
 
@@ -16,7 +17,7 @@ void GlTest::SetUp() {
     desc.title = "veldrin tests";
     desc.hidden = true;
     const WindowResult result = windowCreate(desc);
-    if (!result.created) GTEST_SKIP() << "no OpenGL context available";
+    REQUIRE_OR_SKIP(result.created, "no OpenGL context available");
     open_ = true;
     width_ = result.drawableWidth;
     height_ = result.drawableHeight;
@@ -49,7 +50,7 @@ std::vector<Rgb> GlTest::pixels() const {
 
 void SmallFrameTest::SetUp() {
     GlTest::SetUp();
-    if (IsSkipped()) return;
+    if (IsSkipped() || HasFatalFailure()) return;
     std::string error;
     ASSERT_TRUE(target_.create(200, 150, error)) << error;
     setViewport(200, 150);

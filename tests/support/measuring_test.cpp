@@ -24,6 +24,7 @@
 
 #include "tests/support/av_session.h"
 #include "tests/support/heard_and_shown.h"
+#include "tests/support/require.h"
 #include "tests/support/sound_server.h"
 
 namespace {
@@ -37,11 +38,6 @@ std::vector<float> stretch(const std::vector<float>& mono, double from, double s
         out.push_back(std::round(mono[first + i] * gain * 32767.0f) / 32767.0f);
     }
     return out;
-}
-
-bool inCi() {
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && std::string(ci) == "true";
 }
 
 TEST(TrackLocator, FindsAStretchWhereItIsFromAGuessUpToThreeSecondsOffEvenQuieterAndCoarser) {
@@ -222,13 +218,8 @@ TEST(HeardAndShown, FrameLinesAreTheMusicTimesWhateverTheLineEndAndNothingElseIs
         << "only the console's lines";
 }
 
-#define REQUIRE_SERVER()                                                                           \
-    do {                                                                                           \
-        if (!SoundServer::installed()) {                                                           \
-            if (inCi()) FAIL() << "no pulseaudio (tools/install-deps.sh test installs it)";       \
-            GTEST_SKIP() << "no pulseaudio (tools/install-deps.sh test installs it)";             \
-        }                                                                                          \
-    } while (false)
+#define REQUIRE_SERVER() \
+    REQUIRE_OR_SKIP(SoundServer::installed(), "no pulseaudio (tools/install-deps.sh test installs it)")
 
 std::string entry(const std::vector<std::string>& environment, const std::string& name) {
     for (const std::string& e : environment) {

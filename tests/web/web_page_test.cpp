@@ -24,6 +24,7 @@
 #include "image/png_decode.h"
 #include "tests/app/run_program.h"
 #include "tests/support/frame_compare.h"
+#include "tests/support/require.h"
 
 namespace {
 
@@ -114,8 +115,8 @@ std::vector<std::string> consoleLines(const std::string& log) {
 class WebPage : public testing::Test {
 protected:
     void SetUp() override {
-        if (access(kPage.c_str(), R_OK) != 0) GTEST_SKIP() << "no browser build: ./web.sh --build-only makes it";
-        if (chromium().empty()) GTEST_SKIP() << "Chromium is not installed";
+        REQUIRE_OR_SKIP(access(kPage.c_str(), R_OK) == 0, "no browser build: ./web.sh --build-only makes it");
+        REQUIRE_OR_SKIP(!chromium().empty(), "Chromium is not installed");
     }
 };
 

@@ -13,6 +13,7 @@
 
 #include "platform/audio_device.h"
 #include "platform/win32/wave_out.h"
+#include "tests/support/require.h"
 
 namespace {
 
@@ -56,10 +57,8 @@ TEST(WaveOutDevice, TellsEachFillWhatIsQueuedAheadOfItOrSaysWhyItCannotOpen) {
     Recording recording;
     std::string why;
     std::unique_ptr<AudioDevice> device = openAudioDevice(44100, Recording::fill, &recording, why);
-    if (device == nullptr) {
-        EXPECT_FALSE(why.empty());
-        GTEST_SKIP() << "no sound device: " << why;
-    }
+    if (device == nullptr) EXPECT_FALSE(why.empty());
+    REQUIRE_OR_SKIP(device != nullptr, "no sound device: " + why);
     Sleep(100);
     EXPECT_EQ(recording.fills.load(), 0u) << "nothing asked for before start";
     device->start();
