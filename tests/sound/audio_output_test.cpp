@@ -37,7 +37,7 @@ std::vector<unsigned char> readFile(const std::string& path) {
 
 const std::vector<unsigned char>& fixture() {
     static const std::vector<unsigned char> bytes =
-        readFile(std::string(VELDRIN_SOURCE_DIR) + "/tests/platform/data/two_tones.mp3");
+        readFile(std::string(VELDRIN_SOURCE_DIR) + "/tests/sound/data/two_tones.mp3");
     return bytes;
 }
 
@@ -68,7 +68,7 @@ float loudest(AudioOutput& output) {
 TEST(Mp3Decoder, ReadsFromAnyPositionWhatTheWholeTrackHoldsThere) {
     for (const char* name : {"two_tones.mp3", "stereo_32k.mp3", "mono_44k.mp3", "stereo_24k.mp3"}) {
         const std::vector<unsigned char> bytes =
-            readFile(std::string(VELDRIN_SOURCE_DIR) + "/tests/platform/data/" + name);
+            readFile(std::string(VELDRIN_SOURCE_DIR) + "/tests/sound/data/" + name);
         const std::vector<float> whole = decodeWholeTrack(bytes.data(), bytes.size());
         Mp3Decoder decoder;
         ASSERT_TRUE(decoder.open(bytes.data(), bytes.size())) << decoder.error();

@@ -8,9 +8,11 @@ set(wine_root "Z:")
 add_executable(veldrin_tests
     support/demo_harness.cpp support/frame_compare.cpp support/gl_context.cpp support/whole_track.cpp
     app/options_test.cpp app/reference_frames_test.cpp
+    image/png_test.cpp
     layers/card_layer_test.cpp
-    platform/audio_test.cpp platform/clock_test.cpp platform/png_test.cpp platform/track_ring_test.cpp
+    platform/clock_test.cpp
     scenes/scene_frames_test.cpp scenes/scene_parts_test.cpp
+    sound/audio_output_test.cpp sound/track_ring_test.cpp
     timeline/demo_test.cpp timeline/embedded_track_test.cpp timeline/music_stream_test.cpp
     timeline/whole_show_test.cpp
     win32/audio_device_test.cpp win32/clock_test.cpp win32/process_test.cpp win32/program_test.cpp
