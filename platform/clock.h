@@ -1,7 +1,7 @@
 // Millisecond clocks: the frame step and the music clock both read one of these.
 //
-// Ticks are 32-bit unsigned milliseconds, like the tick counters the demo was first written
-// against: differences are taken as unsigned 32-bit subtractions, so they stay right across
+// Ticks are 32-bit unsigned milliseconds, like the system tick counters the show is timed with:
+// differences are taken as unsigned 32-bit subtractions, so they stay right across
 // the counter's wrap. A real clock runs from a steady source; a fixed-step clock gives frame n
 // the tick floor(n × 1000 / fps), so that tests and offline capture see exactly the same
 // times on every run.

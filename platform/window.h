@@ -70,7 +70,7 @@ void displayRestoreMode();
 WindowResult windowCreate(const WindowDesc& desc);
 void windowDestroy();
 // Takes every waiting event: key downs and ups set keys[code] to 1 or 0, indexed by the
-// Windows virtual-key codes the demo was written against (Escape 27, letters 'A'..'Z',
+// Windows virtual-key codes the demo reads (Escape 27, letters 'A'..'Z',
 // digits '0'..'9', arrows 37..40, F1.. 112..); codes above 255 are ignored. Reports quit
 // after SIGINT or SIGTERM too (see installQuitSignals).
 void windowPumpEvents(int* keys, WindowEvents& events);

@@ -1,8 +1,8 @@
 // Sleeping until an atomic counter moves on: std::atomic's own wait, except on Windows. There
-// GCC 12's library has no futex to build it on and its fallback can miss a notification: the
-// music ring's waits hung there for good in about one run in twelve (under Wine, on a busy
-// machine). A condition variable does the waiting there instead; notifying takes its mutex for a
-// moment, so a waiter between its check and its sleep cannot miss the change.
+// GCC 12's library has no futex to build it on, and its fallback can miss a notification, which
+// would leave a waiter asleep for good. A condition variable does the waiting there instead;
+// notifying takes its mutex for a moment, so a waiter between its check and its sleep cannot
+// miss the change, and the bounded wait is a second guard.
 #pragma once
 
 #include <atomic>

