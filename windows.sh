@@ -1,38 +1,50 @@
 #!/usr/bin/env bash
 # Builds the show for 64-bit Windows: build/windows/veldrin.exe, one file with the images, the
-# track and the icon inside, linked statically, importing only Windows' own DLLs; and the release
-# archive build/windows/veldrin-win64.zip (the .exe, an info text and a screenshot).
+# track and the icon inside, linked statically, importing only Windows' own DLLs. Building needs
+# only the cross compiler; what runs the .exe (packing, tests, playing) needs Wine and Xvfb.
 #   ./windows.sh                  build
-#   ./windows.sh --tests          build the Windows test programs too (ctest --test-dir build/windows-cmake)
+#   ./windows.sh --tests          build the Windows test programs too (ctest --preset windows runs
+#                                 them under Wine)
+#   ./windows.sh --pack           build, then pack the release archive build/windows/veldrin-win64.zip
+#                                 (the .exe, an info text and a screenshot the .exe draws under Wine)
 #   ./windows.sh --run [OPTIONS]  build, then play it here under Wine on an 800x600 X screen
 #                                 (OPTIONS as veldrin.exe's; VELDRIN_WINE_SCREEN picks another size)
-# Installs the mingw-w64 cross compiler, Wine and Xvfb from Debian when missing; libmpg123,
-# libpng, KissFFT and GoogleTest are cross-built from Debian's own source packages
-# (tools/windows-deps.sh, sharing the browser build's fetching and cache), zlib is Debian's
-# mingw package.
+# --tests and --pack go together. Installs the mingw-w64 cross compiler (and Wine and Xvfb when
+# something is run) from Debian when missing; libmpg123, libpng, KissFFT and GoogleTest are
+# cross-built from Debian's own source packages (tools/windows-deps.sh, sharing the browser
+# build's fetching and cache), zlib is Debian's mingw package.
 set -euo pipefail
 cd "$(dirname "$0")"
+usage() { echo "usage: $0 [--tests] [--pack] | --run [OPTIONS]" >&2; exit 2; }
 run=0
+do_pack=0
 tests=OFF
-case "${1:-}" in
-  "") ;;
-  --run) run=1; shift ;;
-  --tests) tests=ON; shift; [ $# -eq 0 ] || { echo "usage: $0 [--tests | --run [OPTIONS]]" >&2; exit 2; } ;;
-  *) echo "usage: $0 [--tests | --run [OPTIONS]]" >&2; exit 2 ;;
-esac
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --run) [ $do_pack = 0 ] && [ $tests = OFF ] || usage; run=1; shift; break ;;
+    --tests) tests=ON; shift ;;
+    --pack) do_pack=1; shift ;;
+    *) usage ;;
+  esac
+done
 tools/install-deps.sh windows
+[ $run = 0 ] && [ $do_pack = 0 ] || tools/install-deps.sh wine
 tools/windows-deps.sh
 
-# The toolchain counts only when the build folder is made.
-toolchain=()
-[ -f build/windows-cmake/CMakeCache.txt ] || toolchain=(--toolchain platform/win32/toolchain.cmake)
-cmake -S . -B build/windows-cmake "${toolchain[@]}" -DCMAKE_BUILD_TYPE=Release -DVELDRIN_TESTS="$tests" \
-  -DVELDRIN_BENCH=OFF >/dev/null
-cmake --build build/windows-cmake -j"$(nproc)"
+cmake --preset windows -DVELDRIN_TESTS="$tests" >/dev/null
+cmake --build --preset windows -j"$(nproc)"
 
 mkdir -p build/windows
 x86_64-w64-mingw32-strip -o build/windows/veldrin.exe build/windows-cmake/app/veldrin.exe
 echo "windows.sh: build/windows/veldrin.exe ($(stat -c %s build/windows/veldrin.exe) bytes)" >&2
+
+if [ $run = 1 ]; then
+  # An X screen of 800x600 lets the display switch succeed; on a larger one the switch fails and
+  # its box would wait for a click nobody can give on a headless screen.
+  exec tools/wine-run --prefix build/windows-cmake/wine-prefix --screen "${VELDRIN_WINE_SCREEN:-800x600}" \
+    build/windows/veldrin.exe "$@"
+fi
+[ $do_pack = 1 ] || exit 0
 
 # The release archive, in the form demos are passed around in: the .exe, a plain-text info file
 # (CRLF, for Notepad) with the program's own usage, and a screenshot the .exe itself drew under
@@ -62,8 +74,3 @@ rm -f build/windows/veldrin-win64.zip
 (cd "$pack" && TZ=UTC zip -q -X ../veldrin-win64.zip veldrin.exe veldrin.txt veldrin.png)
 echo "windows.sh: build/windows/veldrin-win64.zip ($(stat -c %s build/windows/veldrin-win64.zip) bytes)" >&2
 
-[ $run = 1 ] || exit 0
-# An X screen of 800x600 lets the display switch succeed; on a larger one the switch fails and
-# its box would wait for a click nobody can give on a headless screen.
-exec tools/wine-run --prefix build/windows-cmake/wine-prefix --screen "${VELDRIN_WINE_SCREEN:-800x600}" \
-  build/windows/veldrin.exe "$@"

@@ -101,7 +101,7 @@ void measureAvSync(const std::string& program, int runs, const std::string& only
 
     struct stat info {};
     if (stat(kExe.c_str(), &info) != 0 || access("/usr/lib/wine/wine64", X_OK) != 0) {
-        std::fprintf(stderr, "avsync: no %s or no Wine (./windows.sh builds and installs them)\n", kExe.c_str());
+        std::fprintf(stderr, "avsync: no %s or no Wine (./windows.sh builds it, tools/install-deps.sh wine installs Wine)\n", kExe.c_str());
         return;
     }
     // One Wine server and X screen for every run, as windows.cpp keeps them.

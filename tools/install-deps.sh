@@ -7,8 +7,10 @@
 #   tools/install-deps.sh web-test  that and Chromium, which the tests run the page in
 #   tools/install-deps.sh page-sound  that, Firefox ESR, Xvfb and PulseAudio: the page's picture
 #                                 against its sound (veldrin_bench avsync)
-#   tools/install-deps.sh windows the Windows build: the mingw-w64 cross compiler, Wine, Xvfb to run
-#                                 it headless, and what fetches and builds the libraries' sources
+#   tools/install-deps.sh windows the Windows build: the mingw-w64 cross compiler and what fetches
+#                                 and builds the libraries' sources
+#   tools/install-deps.sh wine    what runs the Windows build here: Wine, Xvfb to run it headless,
+#                                 zip for its release archive
 set -euo pipefail
 
 build=(build-essential cmake pkg-config libsdl2-dev libpulse-dev libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri
@@ -16,8 +18,8 @@ build=(build-essential cmake pkg-config libsdl2-dev libpulse-dev libgl-dev libgl
 # pulseaudio: the private sound server the picture-against-sound tests play into.
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev ffmpeg pulseaudio libpulse-dev)
 web=(emscripten python3 patch xz-utils bzip2)
-windows=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 xvfb xauth zip python3 cmake make pkg-config patch xz-utils
-         bzip2)
+windows=(g++-mingw-w64-x86-64 libz-mingw-w64-dev python3 cmake make pkg-config patch xz-utils bzip2)
+wine=(wine64 xvfb xauth zip)
 
 case "${1:-build}" in
   build) wanted=("${build[@]}") ;;
@@ -27,7 +29,8 @@ case "${1:-build}" in
   web-test) wanted=("${web[@]}" chromium) ;;
   page-sound) wanted=("${web[@]}" chromium firefox-esr xvfb xauth pulseaudio) ;;
   windows) wanted=("${windows[@]}") ;;
-  *) echo "usage: $0 build|test|capture|web|web-test|page-sound|windows" >&2; exit 2 ;;
+  wine) wanted=("${wine[@]}") ;;
+  *) echo "usage: $0 build|test|capture|web|web-test|page-sound|windows|wine" >&2; exit 2 ;;
 esac
 
 # One query for all: the scripts call this on every run.
