@@ -5,7 +5,8 @@
 # build is made first (./web.sh --build-only) and its tests run in the optimised pass, in
 # headless Chromium; where emscripten or Chromium cannot be installed they are skipped. The
 # Windows build (./windows.sh --tests) follows the optimised pass, its suite run under Wine, and
-# then the Windows program's picture-against-sound test (a Linux test that drives Wine).
+# then the Windows program's picture-against-sound test (a Linux test that drives Wine); then the
+# Debian package's test (tests/package/), which installs the package into this machine.
 #   ./test.sh           all three runs
 #   ./test.sh --quick   the optimised run only
 set -euo pipefail
@@ -38,6 +39,10 @@ ctest --test-dir build/windows-cmake -j"$jobs" --output-on-failure
 VELDRIN_WINDOWS_EXE="$PWD/build/windows/veldrin.exe" ctest --preset release -R "$windows_av"
 tools/wine-run --prefix "$wine_prefix" --stop
 trap - EXIT
+
+# The Debian package: built, checked by the distribution's tools, installed into this machine, run
+# from /usr/bin and removed (after the Windows archive, whose info text and screenshot it carries).
+tests/package/package_test.sh build/release/app/veldrin
 
 if [ "${1:-}" != --quick ]; then
   cmake --preset sanitize >/dev/null
