@@ -21,4 +21,6 @@ configure_file(platform/sdl/veldrin.6.in ${CMAKE_CURRENT_BINARY_DIR}/veldrin.6 @
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/veldrin.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The licence as the copyright file; the Debian package puts debian/copyright, the same in
+# Debian's machine-readable form, in its place.
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
