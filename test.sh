@@ -5,7 +5,8 @@
 # build is made first (./web.sh --build-only) and its tests run in the optimised pass, in
 # headless Chromium; where emscripten or Chromium cannot be installed they are skipped. The
 # Windows build (./windows.sh --tests) follows the optimised pass, its suite run under Wine, and
-# then the Windows program's picture-against-sound test (a Linux test that drives Wine).
+# then the Windows program's picture-against-sound test (a Linux test that drives Wine); then the
+# Debian package's test (tests/package/), which installs the package into this machine.
 #   ./test.sh           all of it
 #   ./test.sh --quick   the optimised Linux suite only (the browser tests run if the page is built)
 # Under CI=true a test that cannot run what it tests (no GL context, no browser, no Wine, no
@@ -50,6 +51,10 @@ build/release/tests/support/with_sound_server ctest --preset windows
 VELDRIN_WINDOWS_EXE="$PWD/build/windows/veldrin.exe" ctest --preset release -R "$windows_av"
 tools/wine-run --prefix "$wine_prefix" --stop
 trap - EXIT
+
+# The Debian package: built, checked by the distribution's tools, installed into this machine, run
+# from /usr/bin and removed (after the Windows archive, whose info text and screenshot it carries).
+tests/package/package_test.sh build/release/app/veldrin
 
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j"$jobs"

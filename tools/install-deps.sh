@@ -7,6 +7,7 @@
 #   tools/install-deps.sh web-test  that and Chromium, which the tests run the page in
 #   tools/install-deps.sh page-sound  that, Firefox ESR, Xvfb and PulseAudio: the page's picture
 #                                 against its sound (veldrin_bench avsync)
+#   tools/install-deps.sh package the Debian package (package.sh) and the distribution's checks of it
 #   tools/install-deps.sh windows the Windows build: the mingw-w64 cross compiler and what fetches
 #                                 and builds the libraries' sources
 #   tools/install-deps.sh wine    what runs the Windows build here: Wine, Xvfb to run it headless,
@@ -18,6 +19,8 @@ build=(build-essential cmake pkg-config libsdl2-dev libpulse-dev libgl-dev libgl
 # pulseaudio: the private sound server the picture-against-sound tests play into.
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev ffmpeg pulseaudio libpulse-dev)
 web=(emscripten python3 patch xz-utils bzip2)
+# groff-base and mandoc: two readings of the manual page; python3 unpacks the Windows archive's info text.
+package=("${build[@]}" dpkg-dev debhelper lintian desktop-file-utils appstream groff-base mandoc python3)
 windows=(g++-mingw-w64-x86-64 libz-mingw-w64-dev python3 cmake make pkg-config patch xz-utils bzip2)
 wine=(wine64 xvfb xauth zip)
 
@@ -28,9 +31,10 @@ case "${1:-build}" in
   web) wanted=("${web[@]}") ;;
   web-test) wanted=("${web[@]}" chromium) ;;
   page-sound) wanted=("${web[@]}" chromium firefox-esr xvfb xauth pulseaudio) ;;
+  package) wanted=("${package[@]}") ;;
   windows) wanted=("${windows[@]}") ;;
   wine) wanted=("${wine[@]}") ;;
-  *) echo "usage: $0 build|test|capture|web|web-test|page-sound|windows|wine" >&2; exit 2 ;;
+  *) echo "usage: $0 build|test|capture|web|web-test|page-sound|package|windows|wine" >&2; exit 2 ;;
 esac
 
 # One query for all: the scripts call this on every run.
