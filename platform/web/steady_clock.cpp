@@ -11,13 +11,19 @@
 // context's time less that latency); the page's time where no audio context runs. Never goes
 // back.
 EM_JS(double, musicNowMs, (), {
-    var ms = performance.now();
+    var now = performance.now();
+    var ms = now;
     var context = Module["audioContext"];
     if (context && context.state === "running") {
         var stamp = context.getOutputTimestamp();
         var scheduled = context.currentTime * 1000;
-        ms = stamp.performanceTime > 0 ? stamp.contextTime * 1000 + (performance.now() - stamp.performanceTime)
-                                       : scheduled;
+        var heard = stamp.contextTime * 1000 + (now - stamp.performanceTime);
+        // A timestamp taken in the future, or one that puts what is heard a second behind what
+        // is scheduled, is not the output's: WebKitGTK's performanceTime runs at twice the
+        // page's rate, which would hold the show at its first frame. The context's own time
+        // says more then.
+        var usable = stamp.performanceTime > 0 && stamp.performanceTime <= now + 1 && heard > scheduled - 1000;
+        ms = usable ? heard : scheduled;
         // A browser whose timestamp is the scheduling time itself (Firefox's) says no more than
         // its latency of what is heard: the sound comes that much after the context's time.
         var latency = ((context.outputLatency || 0) + (context.baseLatency || 0)) * 1000;

@@ -4,7 +4,7 @@
 # are compiled here from Debian's own source packages, which tools/debian-sources.sh fetches into
 # VELDRIN_WEB_SOURCES.
 # The page is VELDRIN_WEB_OUT: index.html, veldrin.js and veldrin.wasm (the images and the track
-# inside), nothing else.
+# inside), the tab's icon, and the link preview's poster that web.sh draws with the desktop program.
 set(deps "${VELDRIN_WEB_SOURCES}")
 if(NOT deps OR NOT EXISTS "${deps}/mpg123/src/libmpg123/libmpg123.c")
   message(FATAL_ERROR "VELDRIN_WEB_SOURCES must name the folder tools/debian-sources.sh fetches Debian's sources into")
@@ -85,4 +85,16 @@ target_link_options(veldrin PRIVATE
     -sINITIAL_MEMORY=33554432
     -sTOTAL_STACK=1048576
     -sTEXTDECODER=2)
-configure_file("${CMAKE_SOURCE_DIR}/platform/web/index.html" "${VELDRIN_WEB_OUT}/index.html" COPYONLY)
+# The link preview's addresses: absolute where the page's own address is known (VELDRIN_WEB_URL,
+# ./web.sh --url), as chats and feeds need them; else relative to the page.
+set(VELDRIN_WEB_URL "" CACHE STRING "The address the page is served from, for its link preview")
+if(VELDRIN_WEB_URL)
+  string(REGEX REPLACE "/*$" "/" VELDRIN_PAGE_URL "${VELDRIN_WEB_URL}")
+else()
+  set(VELDRIN_PAGE_URL "./")
+endif()
+set(VELDRIN_PAGE_DESCRIPTION
+    "A real-time demo, 3:07 with its music: clouds, a knot of tumbling boxes, crackling laser bolts and pulsing dodecahedra, drawn live in the browser.")
+set(VELDRIN_POSTER_ALT "Red boxes tumbling through a dark purple nebula, a greetings card in the middle")
+configure_file("${CMAKE_SOURCE_DIR}/platform/web/index.html" "${VELDRIN_WEB_OUT}/index.html" @ONLY)
+configure_file("${CMAKE_SOURCE_DIR}/assets/icon32.png" "${VELDRIN_WEB_OUT}/icon32.png" COPYONLY)
