@@ -4,7 +4,10 @@
 #   tools/install-deps.sh test    the program, its tests and benchmarks
 #   tools/install-deps.sh capture the program and the ffmpeg program its --capture uses
 #   tools/install-deps.sh web     the browser build (web.sh): emscripten, and what fetches sources
-#   tools/install-deps.sh web-test  that and Chromium, which the tests run the page in
+#   tools/install-deps.sh web-test  that and the browsers the tests run the page in: Chromium,
+#                                 Firefox ESR and WebKitGTK's MiniBrowser with its WebDriver, the
+#                                 last two in windows on Xvfb
+#   tools/install-deps.sh node    Node.js and npm, which run the browsers' driver (tools/page-driver.sh)
 #   tools/install-deps.sh page-sound  that, Firefox ESR, Xvfb and PulseAudio: the page's picture
 #                                 against its sound (veldrin_bench avsync)
 #   tools/install-deps.sh package the Debian package (package.sh) and the distribution's checks of it
@@ -23,18 +26,20 @@ web=(emscripten python3 patch xz-utils bzip2)
 package=("${build[@]}" dpkg-dev debhelper lintian desktop-file-utils appstream groff-base mandoc python3)
 windows=(g++-mingw-w64-x86-64 libz-mingw-w64-dev python3 cmake make pkg-config patch xz-utils bzip2)
 wine=(wine64 xvfb xauth zip)
+browsers=(chromium firefox-esr webkit2gtk-driver xvfb xauth)
 
 case "${1:-build}" in
   build) wanted=("${build[@]}") ;;
   capture) wanted=("${build[@]}" ffmpeg) ;;
   test) wanted=("${test[@]}") ;;
   web) wanted=("${web[@]}") ;;
-  web-test) wanted=("${web[@]}" chromium) ;;
+  web-test) wanted=("${web[@]}" "${browsers[@]}") ;;
+  node) wanted=(nodejs npm) ;;
   page-sound) wanted=("${web[@]}" chromium firefox-esr xvfb xauth pulseaudio) ;;
   package) wanted=("${package[@]}") ;;
   windows) wanted=("${windows[@]}") ;;
   wine) wanted=("${wine[@]}") ;;
-  *) echo "usage: $0 build|test|capture|web|web-test|page-sound|package|windows|wine" >&2; exit 2 ;;
+  *) echo "usage: $0 build|test|capture|web|web-test|node|page-sound|package|windows|wine" >&2; exit 2 ;;
 esac
 
 # One query for all: the scripts call this on every run.
