@@ -64,8 +64,10 @@ Launch launch(const std::string& program, const std::vector<std::string>& args, 
 // (windows.cpp); nothing when the .exe or Wine is missing.
 void measureWindows(const std::string& program, int runs, Figures& out);
 
-// The browser build in headless Chromium (web.cpp); nothing when it or Chromium is missing.
-// Figures "web.*", and "webBefore.*" for the page in the folder `before` when one is named.
+// The browser build in Chromium, Firefox ESR and WebKitGTK through tests/web/drive_page.cjs
+// (web.cpp); an engine, or node and the driver's modules, missing leaves its figures out.
+// Figures "web.ENGINE.*", and "webBefore.ENGINE.*" for the page in the folder `before` when one
+// is named.
 void measureWeb(int runs, const std::string& before, Figures& out);
 
 // Picture ahead of sound through a private sound server (avsync.cpp): the Linux program, the page

@@ -1,22 +1,18 @@
-// The figures of the browser build (build/web/, made by ./web.sh --build-only), in Debian's
-// headless Chromium drawing WebGL in software (SwiftShader), in real time: the page driven
-// through Chromium's DevTools protocol on a pipe (no network port), its own timings read back
-// from it. Headless Chromium composites the page through SwiftShader too; a browser whose
-// graphics driver is blocklisted composites in software instead, which the "soft" figures
-// measure. Also the gzipped size of the code the page downloads, without the images and the
-// track that are embedded in the .wasm. Given an earlier page's folder, its runs alternate with
-// the current page's, so both see the same machine.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
+// The figures of the browser build (build/web/, made by ./web.sh --build-only) in three browser
+// engines, in real time: headless Chromium (WebGL through SwiftShader), Firefox ESR and
+// WebKitGTK's MiniBrowser (in Xvfb windows, WebGL on Mesa), each driven by the page's shared
+// driver (tests/web/drive_page.cjs) and its own timings read back from its report. Every run
+// starts a fresh browser, since a viewer's first visit is what the load figures are for.
+// Headless Chromium composites the page through SwiftShader too; a browser whose graphics driver
+// is blocklisted composites in software instead, which the "soft" figures measure. Also the
+// gzipped size of the code the page downloads, without the images and the track that are
+// embedded in the .wasm. Given an earlier page's folder, its runs alternate with the current
+// page's, so both see the same machine.
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -27,10 +23,8 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "tests/support/browser_control.h"
 
 namespace {
-
 
 std::string readAll(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -52,138 +46,6 @@ double gzippedBytes(const std::string& bytes) {
     }
     unlink(path);
     return size;
-}
-
-// Chromium with its DevTools protocol on file descriptors 3 (commands in) and 4 (answers out),
-// messages ending in a zero byte.
-class Browser {
-public:
-    Browser(const std::string& url, bool softwareCompositing) {
-        profile_ = "/tmp/veldrin-bench-profile-" + std::to_string(getpid());
-        int in[2];
-        int out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            // The pipes may themselves be on 3 and 4: move them out of the way first.
-            const int commands = fcntl(in[0], F_DUPFD, 10);
-            const int answers = fcntl(out[1], F_DUPFD, 10);
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, 1);
-            dup2(null, 2);
-            for (int fd : {in[0], in[1], out[0], out[1], null}) close(fd);
-            dup2(commands, 3);
-            dup2(answers, 4);
-            close(commands);
-            close(answers);
-            const std::string dataDir = "--user-data-dir=" + profile_;
-            std::vector<const char*> args = {"chromium", "--headless", "--no-sandbox", "--use-angle=swiftshader",
-                                             "--enable-unsafe-swiftshader", "--disable-background-networking",
-                                             "--disable-component-update", "--disable-sync", "--no-first-run",
-                                             "--allow-file-access-from-files", "--window-size=800,600",
-                                             "--remote-debugging-pipe", dataDir.c_str()};
-            if (softwareCompositing) args.push_back("--disable-gpu-compositing");
-            args.push_back(url.c_str());
-            args.push_back(nullptr);
-            execv("/usr/bin/chromium", const_cast<char* const*>(args.data()));
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        to_ = in[1];
-        from_ = out[0];
-    }
-    ~Browser() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (to_ >= 0) close(to_);
-        if (from_ >= 0) close(from_);
-        std::error_code ignored;
-        std::filesystem::remove_all(profile_, ignored);
-    }
-    Browser(const Browser&) = delete;
-    Browser& operator=(const Browser&) = delete;
-
-    // The answer to one command, or "" after the deadline.
-    std::string call(const std::string& method, const std::string& params, double seconds = 30.0) {
-        const int id = next_++;
-        std::string message = "{\"id\":" + std::to_string(id) + ",";
-        if (!session_.empty()) message += "\"sessionId\":\"" + session_ + "\",";
-        message += "\"method\":\"" + method + "\",\"params\":" + params + "}";
-        message.push_back('\0');
-        if (to_ < 0 || write(to_, message.data(), message.size()) != ssize_t(message.size())) return "";
-        const std::string tag = "\"id\":" + std::to_string(id) + ",";
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        for (;;) {
-            const std::size_t end = buffer_.find('\0');
-            if (end != std::string::npos) {
-                std::string answer = buffer_.substr(0, end);
-                buffer_.erase(0, end + 1);
-                if (answer.find(tag) != std::string::npos) return answer;
-                continue;
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                    std::chrono::steady_clock::now());
-            pollfd wait{from_, POLLIN, 0};
-            if (left.count() <= 0 || poll(&wait, 1, int(left.count())) <= 0) return "";
-            char chunk[65536];
-            const ssize_t n = read(from_, chunk, sizeof chunk);
-            if (n <= 0) return "";
-            buffer_.append(chunk, std::size_t(n));
-        }
-    }
-
-    // Attaches to the page the browser opened with; false when there is none.
-    bool attach() {
-        const std::string targets = call("Target.getTargets", "{}");
-        const std::size_t page = targets.find("\"type\":\"page\"");
-        const std::size_t id = targets.rfind("\"targetId\":\"", page);
-        if (page == std::string::npos || id == std::string::npos) return false;
-        const std::string target = targets.substr(id + 12, targets.find('"', id + 12) - id - 12);
-        const std::string attached =
-            call("Target.attachToTarget", "{\"targetId\":\"" + target + "\",\"flatten\":true}");
-        const std::size_t s = attached.find("\"sessionId\":\"");
-        if (s == std::string::npos) return false;
-        session_ = attached.substr(s + 13, attached.find('"', s + 13) - s - 13);
-        return true;
-    }
-
-    // A string expression evaluated in the page.
-    std::string evaluate(const std::string& expression) {
-        const std::string answer =
-            call("Runtime.evaluate", "{\"expression\":\"" + expression + "\",\"returnByValue\":true}");
-        return stringValue(answer);
-    }
-
-private:
-    pid_t pid_ = -1;
-    int to_ = -1;
-    int from_ = -1;
-    int next_ = 1;
-    std::string buffer_;
-    std::string session_;
-    std::string profile_;
-};
-
-// The page's report after a run of timed frames, as name → value.
-Figures runFrames(const std::string& page, const std::string& query, double seconds, bool softwareCompositing = false) {
-    Figures figures;
-    Browser browser("file://" + page + "/index.html?" + query, softwareCompositing);
-    if (!browser.attach()) return figures;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (browser.evaluate("document.title") == "veldrin frames done") {
-            std::istringstream report(browser.evaluate("document.getElementById('report').textContent"));
-            std::string name;
-            double value = 0.0;
-            while (report >> name >> value) figures[name] = value;
-            break;
-        }
-        usleep(200000);
-    }
-    return figures;
 }
 
 // The download sizes of the page in the folder `page`, under "PREFIX.gzip" and "PREFIX.gzipAll".
@@ -214,65 +76,169 @@ void measureSizes(const std::string& page, const std::string& prefix, Figures& o
     if (whole >= 0.0 && js >= 0.0) out[prefix + ".gzipAll"] = (js + whole) / 1024.0;
 }
 
+// An executable of that name on PATH, or "".
+std::string onPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path != nullptr ? path : "");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        if (!folder.empty() && access((folder + "/" + name).c_str(), X_OK) == 0) return folder + "/" + name;
+    }
+    return "";
+}
+
+// The page's report of each visit of a plan for the driver, as name -> value; empty for a visit
+// that did not end with one, whose title and console then go to stderr, as the driver's own
+// failure does.
+std::vector<Figures> drive(const std::string& node, const std::string& plan, std::size_t visits) {
+    std::vector<Figures> reports;
+    char path[] = "/tmp/veldrin-bench-plan-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) return std::vector<Figures>(visits);
+    const bool written = write(fd, plan.data(), plan.size()) == ssize_t(plan.size());
+    close(fd);
+    const std::string source = VELDRIN_SOURCE_DIR;
+    const std::string command = "NODE_PATH='" + source + "/build/web-driver/node_modules' '" + node + "' '" + source +
+                                "/tests/web/drive_page.cjs' " + path;
+    std::string text;
+    if (std::FILE* pipe = written ? popen(command.c_str(), "r") : nullptr) {
+        char chunk[4096];
+        for (std::size_t n = 0; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, n);
+        pclose(pipe);
+    }
+    unlink(path);
+    std::istringstream lines(text);
+    Figures report;
+    std::string seen;
+    bool done = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (line == "visit") {
+            report.clear();
+            seen.clear();
+            done = false;
+        } else if (line == "title veldrin frames done") {
+            done = true;
+        } else if (line.rfind("report ", 0) == 0) {
+            std::istringstream field(line.substr(7));
+            std::string name;
+            double value = 0.0;
+            if (field >> name >> value) report[name] = value;
+        } else if (line == "end") {
+            reports.push_back(done ? report : Figures{});
+            if (!done) std::fprintf(stderr, "%s", seen.c_str());
+        } else if (line.rfind("title ", 0) == 0 || line.rfind("console ", 0) == 0) {
+            seen += "web: the page: " + line + "\n";
+        } else if (line.rfind("error ", 0) == 0) {
+            std::fprintf(stderr, "web: the driver: %s\n", line.c_str() + 6);
+        }
+    }
+    reports.resize(visits);
+    return reports;
+}
+
+// How the page is opened: the figures' name, the driver's engine, the plan's extra fields, the
+// program the driver starts, and whether it needs an X screen and the load is timed too.
+struct Engine {
+    const char* key;
+    const char* engine;
+    const char* extra;
+    const char* program;
+    bool window;
+    bool load;
+};
+const Engine kEngines[] = {
+    {"chromium", "chromium", "", "/usr/bin/chromium", false, true},
+    {"chromium.soft", "chromium", ",\"chromiumArgs\":[\"--disable-gpu-compositing\"]", "/usr/bin/chromium", false,
+     false},
+    {"firefox", "firefox", "", "/usr/bin/firefox-esr", true, true},
+    {"webkit", "webkit", "", "/usr/bin/WebKitWebDriver", true, true},
+};
+
 }  // namespace
 
 void measureWeb(int runs, const std::string& before, Figures& out) {
     const std::string current = std::string(VELDRIN_SOURCE_DIR) + "/build/web";
-    if (access((current + "/veldrin.wasm").c_str(), R_OK) != 0 || access("/usr/bin/chromium", X_OK) != 0) return;
+    if (access((current + "/veldrin.wasm").c_str(), R_OK) != 0) {
+        std::fprintf(stderr, "web: no page in %s (./web.sh --build-only makes it)\n", current.c_str());
+        return;
+    }
     std::vector<std::pair<std::string, std::string>> pages = {{current, "web"}};
     if (!before.empty() && access((before + "/veldrin.wasm").c_str(), R_OK) == 0) pages.insert(pages.begin(), {before, "webBefore"});
     for (const auto& [page, prefix] : pages) measureSizes(page, prefix, out);
 
-    // Load to first frame: a one-frame run from the start, the page freshly opened each time;
-    // every run is kept ("PREFIX.first.N"), a slow one is what a viewer meets. Where the time
-    // goes is the median of each stage's share: from one mark of the page's report to the next.
+    const std::string node = access("/usr/bin/node", X_OK) == 0 ? "/usr/bin/node" : onPath("node");
+    const std::string modules = std::string(VELDRIN_SOURCE_DIR) + "/build/web-driver/node_modules";
+    if (node.empty() || access((modules + "/puppeteer-core").c_str(), R_OK) != 0) {
+        std::fprintf(stderr, "web: no %s, so no timings of the page\n",
+                     node.empty() ? "node" : (modules + "/puppeteer-core").c_str());
+        return;
+    }
+    const bool xvfb = !onPath("Xvfb").empty();
+    std::vector<const Engine*> engines;
+    for (const Engine& engine : kEngines) {
+        if (access(engine.program, X_OK) == 0 && (xvfb || !engine.window)) engines.push_back(&engine);
+        else
+            std::fprintf(stderr, "web: no %s, so no %s rows\n", engine.window && !xvfb ? "Xvfb" : engine.program,
+                         engine.key);
+    }
+
+    // Load to first frame: a one-frame run from the start; every run is kept ("first.N"), a slow
+    // one is what a viewer meets. Where the time goes is the median of each stage's share: from
+    // one mark of the page's report to the next. The busiest stretch paced at 60 Hz as the show
+    // is: the times between frames and the frames that missed a deadline, medians over the runs.
     const char* const marks[] = {"downloadedAt", "compiledAt", "mainAt", "contextAt", "readyAt", "firstFrameAt"};
     const char* const stages[] = {"download", "compile", "start", "context", "state", "draw"};
-    std::map<std::string, std::vector<double>> firsts;
-    std::map<std::string, std::vector<double>> stageMs;
-    for (int i = 0; i < runs; ++i) {
-        for (const auto& [page, prefix] : pages) {
-            const Figures f = runFrames(page, "frames=1", 60.0);
-            const auto it = f.find("firstFrameAt");
-            const double first = it != f.end() && it->second > 0.0 ? it->second : -1.0;
-            out[prefix + ".first." + std::to_string(i)] = first;
-            if (first > 0.0) firsts[prefix].push_back(first);
-            double from = 0.0;
-            for (std::size_t k = 0; k < std::size(marks); ++k) {
-                const auto at = f.find(marks[k]);
-                if (at == f.end() || at->second < from) break;
-                stageMs[prefix + ".stage." + stages[k]].push_back(at->second - from);
-                from = at->second;
-            }
-        }
-    }
-    for (auto& [key, values] : stageMs) out[key] = median(values);
-    // The busiest stretch: one frame after the other, each drawn and finished (".median",
-    // ".p99"), and paced at the display's 60 Hz as the show is (".late": frames that missed a
-    // deadline); each with the page composited through SwiftShader and in software (".soft").
-    // The figures are the medians over the runs.
     const int frames = int((kBusyTo - kBusyFrom) * 60.0);
+    char busy[64];
+    std::snprintf(busy, sizeof busy, "frames=%d&start=%g&paced", frames, kBusyFrom);
     const int busyRuns = std::min(runs, 3);
-    const std::string busy = "frames=" + std::to_string(frames) + "&start=" + std::to_string(kBusyFrom);
+    std::map<std::string, std::vector<double>> firsts;
     std::map<std::string, std::vector<double>> series;
-    for (int i = 0; i < busyRuns; ++i) {
-        for (const auto& [page, prefix] : pages) {
-            for (const bool soft : {false, true}) {
-                const std::string key = prefix + (soft ? ".soft" : "");
-                const Figures timed = runFrames(page, busy, 300.0, soft);
-                for (const char* name : {"median", "p99"}) {
-                    if (timed.count(name) != 0) series[key + "." + name].push_back(timed.at(name));
+    for (int i = 0; i < runs; ++i) {
+        for (const Engine* engine : engines) {
+            for (const auto& [page, prefix] : pages) {
+                std::vector<std::string> queries;
+                if (engine->load) queries.push_back("frames=1");
+                if (i < busyRuns) queries.push_back(busy);
+                if (queries.empty()) continue;
+                std::string folder;
+                for (const char c : page) folder += (c == '"' || c == '\\') ? std::string("\\") + c : std::string(1, c);
+                std::string plan = std::string("{\"engine\":\"") + engine->engine + "\",\"page\":\"" + folder + "\"" +
+                                   engine->extra + ",\"timeout\":300,\"visits\":[";
+                for (std::size_t k = 0; k < queries.size(); ++k)
+                    plan += (k > 0 ? "," : "") + std::string("{\"query\":\"") + queries[k] + "\",\"within\":" +
+                            (queries[k] == busy ? "180}" : "60}");
+                plan += "]}";
+                const std::vector<Figures> reports = drive(node, plan, queries.size());
+                const std::string key = prefix + "." + engine->key;
+                for (std::size_t k = 0; k < queries.size(); ++k) {
+                    const Figures& f = reports[k];
+                    if (f.empty())
+                        std::fprintf(stderr, "web: %s gave no report for ?%s\n", key.c_str(), queries[k].c_str());
+                    if (queries[k] == busy) {
+                        for (const char* name : {"median", "p99", "late"}) {
+                            if (f.count(name) != 0) series[key + "." + name].push_back(f.at(name));
+                        }
+                        continue;
+                    }
+                    const auto it = f.find("firstFrameAt");
+                    const double first = it != f.end() && it->second > 0.0 ? it->second : -1.0;
+                    out[key + ".first." + std::to_string(i)] = first;
+                    if (first > 0.0) firsts[key].push_back(first);
+                    double from = 0.0;
+                    for (std::size_t m = 0; m < std::size(marks); ++m) {
+                        const auto at = f.find(marks[m]);
+                        if (at == f.end() || at->second < from) break;
+                        series[key + ".stage." + stages[m]].push_back(at->second - from);
+                        from = at->second;
+                    }
                 }
-                const Figures paced = runFrames(page, busy + "&paced", 300.0, soft);
-                if (paced.count("late") != 0) series[key + ".late"].push_back(paced.at("late"));
             }
         }
     }
     for (const auto& [key, values] : series) out[key] = median(values);
-    for (const auto& [page, prefix] : pages) {
-        out[prefix + ".first"] = median(firsts[prefix]);
-        out[prefix + ".firstMax"] =
-            firsts[prefix].empty() ? -1.0 : *std::max_element(firsts[prefix].begin(), firsts[prefix].end());
+    for (const auto& [key, values] : firsts) {
+        out[key + ".first"] = median(values);
+        out[key + ".firstMax"] = *std::max_element(values.begin(), values.end());
     }
     out["web.busyFrames"] = frames;
 }
