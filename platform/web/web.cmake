@@ -89,7 +89,10 @@ target_link_options(veldrin PRIVATE
 # ./web.sh --url), as chats and feeds need them; else relative to the page.
 set(VELDRIN_WEB_URL "" CACHE STRING "The address the page is served from, for its link preview")
 if(VELDRIN_WEB_URL)
-  string(REGEX REPLACE "/*$" "/" VELDRIN_PAGE_URL "${VELDRIN_WEB_URL}")
+  set(VELDRIN_PAGE_URL "${VELDRIN_WEB_URL}")
+  if(NOT VELDRIN_PAGE_URL MATCHES "/$")
+    string(APPEND VELDRIN_PAGE_URL "/")
+  endif()
 else()
   set(VELDRIN_PAGE_URL "./")
 endif()

@@ -402,10 +402,11 @@ TEST_P(WebPage, PlaysWithSoundAndKeepsTheMusicsTime) {
     ASSERT_GE(shown.size(), 2u) << "no frame lines on the console";
     EXPECT_NEAR(shown.front(), 60.0, 0.1);
     // From the first frame line to the last, against the page's own time since the first frame
-    // was shown: the first frame (its programs compiled) may take half a second to show, the
-    // last line comes a frame or two before the time is read.
+    // was shown: the first frame (its programs compiled) may take half a second to show, and on
+    // a busy machine the last line may come a second before the time is read. A clock that is
+    // held still or runs at half speed falls far outside.
     const double wall = std::atof(seen[0].afterTap.c_str()) / 1000.0;
-    EXPECT_GT(shown.back() - shown.front(), 0.8 * wall) << "the music time fell behind the wall's";
+    EXPECT_GT(shown.back() - shown.front(), 0.6 * wall) << "the music time fell behind the wall's";
     EXPECT_LT(shown.back() - shown.front(), 1.2 * wall + 0.5) << "the music time ran ahead of the wall's";
     // Heard: half-second windows of the monitor that carry the music (it plays loud at 60 s).
     const std::size_t window = std::size_t(kSampleRate) / 2 * 2;
@@ -458,6 +459,24 @@ TEST(WebPageOnAPhone, ATapPlaysThePictureAcrossTheWidth) {
     EXPECT_EQ(before[9], "none") << "a finger could pan or zoom the page";
     EXPECT_TRUE(seen[0].tapped) << "the tap did not start the show";
     EXPECT_EQ(seen[0].afterTap, "true|1|0|0|stage");
+}
+
+// Where a link to the page is posted, the preview shows the show: its title, a line of
+// description and the poster, which must be there and be a picture of the show's size.
+TEST(WebPageLink, PreviewsTheShowWithItsPoster) {
+    requirePageAndDriver();
+    REQUIRE_OR_SKIP(installed(kChromium), "Chromium is not installed");
+    Visit front;
+    front.wait = kFrontDrawn;
+    front.evaluate =
+        "(async () => { const m = (key) => (document.querySelector(`meta[property='${key}'], meta[name='${key}']`)"
+        " || {}).content; const poster = new Image(); poster.src = m('og:image');"
+        " const size = await poster.decode().then(() => poster.naturalWidth + 'x' + poster.naturalHeight, () => 'none');"
+        " return [m('og:title'), m('og:description') ? 'described' : 'undescribed', m('og:url'), m('og:image'), size,"
+        " m('twitter:card'), m('twitter:image')].join('|'); })()";
+    std::vector<Seen> seen;
+    ASSERT_EQ(drive(kChromium, {}, {front}, seen), "");
+    EXPECT_EQ(seen[0].value, "veldrin | korrimeet 2006|described|./|./poster.png|800x600|summary_large_image|./poster.png");
 }
 
 }  // namespace
