@@ -9,7 +9,8 @@
 //
 // --page-before names an earlier build of the page (a copy of build/web): its runs alternate
 // with the current page's and its figures print beside them.
-// With no names it measures everything (about two to three minutes on two cores).
+// With no names it measures everything (some minutes on two cores; the page in three browsers
+// and the picture-against-sound runs take most of it).
 // (`veldrin_bench live-reference SECONDS` is the live reference scene the start and memory
 // figures launch beside the demo.)
 #include <algorithm>

@@ -9,8 +9,8 @@
 // The plan: { engine: "chromium"|"firefox"|"webkit", page: folder, width, height (the page's
 // viewport; 800 x 600 when left out), phone: true for a 390 x 844 touch screen (Chromium's device
 // emulation), webgl: false for a browser without WebGL, sound: true to let the browsers be heard
-// (they are muted otherwise), chromiumArgs: switches appended to
-// Chromium's (e.g. ["--disable-gpu-compositing"]), timeout: seconds for the whole plan,
+// (they are muted otherwise), chromiumArgs: switches appended to Chromium's (for example
+// ["--disable-gpu-compositing"]), timeout: seconds for the whole plan,
 // visits: [{ query, wait: a JS expression true once the visit is done (the page's report title
 // by default), within: seconds for that (120), evaluate: a JS expression whose value is
 // returned, tap: touch or click the middle of the page after that, then wait for `waitAfterTap`
