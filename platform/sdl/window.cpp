@@ -3,6 +3,7 @@
 #include "platform/window.h"
 #include "platform/sdl/virtual_keys.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -33,9 +34,13 @@ bool quietBoxes = false;
 // A private XDG_RUNTIME_DIR made when none was set (headless runs), removed again at the end.
 char runtimeDir[64] = "";
 
-volatile std::sig_atomic_t quitRequested = 0;
+// The signal may be handled on any of the process's threads (the decoder's among them), so the
+// flag is a lock-free atomic rather than a sig_atomic_t, which is safe only on the thread it
+// interrupted.
+std::atomic<int> quitRequested{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
 
-extern "C" void onQuitSignal(int) { quitRequested = 1; }
+extern "C" void onQuitSignal(int) { quitRequested.store(1); }
 
 #if defined(__SANITIZE_ADDRESS__)
 // The GL driver keeps some of its start-up allocations until it is unloaded, and SDL unloads it
@@ -380,4 +385,4 @@ void installQuitSignals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-bool quitSignalled() { return quitRequested != 0; }
+bool quitSignalled() { return quitRequested.load() != 0; }
