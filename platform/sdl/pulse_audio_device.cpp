@@ -186,9 +186,9 @@ bool PulseAudioDevice::open(int sampleRate, std::string& why) {
     pa_threaded_mainloop_lock(loop_);
     pa_time_event* limit = pa_context_rttime_new(context_, pa_rtclock_now() + kConnectUs, deadline, this);
     bool ready = waitReady(why);
-    const pa_sample_spec spec = {PA_SAMPLE_FLOAT32NE, std::uint32_t(sampleRate), 2};
+    const pa_sample_spec format = {PA_SAMPLE_FLOAT32NE, std::uint32_t(sampleRate), 2};
     if (ready) {
-        stream_ = pa_stream_new(context_, "veldrin", &spec, nullptr);
+        stream_ = pa_stream_new(context_, "veldrin", &format, nullptr);
         if (stream_ == nullptr) {
             why = failure();
             ready = false;
@@ -200,9 +200,9 @@ bool PulseAudioDevice::open(int sampleRate, std::string& why) {
         pa_stream_set_underflow_callback(stream_, ranDry, this);
         pa_buffer_attr attr;
         attr.maxlength = std::uint32_t(-1);
-        attr.tlength = std::uint32_t(pa_usec_to_bytes(kTargetUs, &spec));
+        attr.tlength = std::uint32_t(pa_usec_to_bytes(kTargetUs, &format));
         attr.prebuf = std::uint32_t(-1);
-        attr.minreq = std::uint32_t(pa_usec_to_bytes(kRequestUs, &spec));
+        attr.minreq = std::uint32_t(pa_usec_to_bytes(kRequestUs, &format));
         attr.fragsize = std::uint32_t(-1);
         // Corked until start.
         const auto flags =

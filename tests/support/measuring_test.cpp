@@ -247,10 +247,10 @@ TEST(SoundServer, PassesOnWhatIsPlayedIntoItAndLeavesNothingBehind) {
 
         MonitorRecorder recorder(server);
         ASSERT_EQ(recorder.failure(), "");
-        const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, kTrackRate, 2};
+        const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, kTrackRate, 2};
         int error = 0;
         pa_simple* player = pa_simple_new(server.address().c_str(), "veldrin test", PA_STREAM_PLAYBACK, nullptr,
-                                          "a second of the track", &spec, nullptr, nullptr, &error);
+                                          "a second of the track", &format, nullptr, nullptr, &error);
         ASSERT_NE(player, nullptr) << pa_strerror(error);
         std::vector<float> second;
         const auto from = std::size_t(100.0 * kTrackRate);

@@ -105,8 +105,8 @@ private:
                  stepMainLoop(loop, 20000) >= 0;
         }
         if (ok && !stop_) {
-            const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, 44100, 2};
-            stream = pa_stream_new(context, "silence", &spec, nullptr);
+            const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, 44100, 2};
+            stream = pa_stream_new(context, "silence", &format, nullptr);
             pa_buffer_attr attributes{};
             attributes.maxlength = std::uint32_t(-1);
             attributes.tlength = kDepthBytes;
