@@ -18,13 +18,9 @@
 
 #include <pulse/pulseaudio.h>
 
-#include <arpa/inet.h>
 #include <filesystem>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include "assets/embedded.h"
-#include "tests/support/browser_control.h"
 #include "platform/clock.h"
 #include "tests/support/whole_track.h"
 
@@ -80,8 +76,8 @@ void MonitorRecorder::run(std::string address, std::string source) {
     }
     if (!ok) fail(std::string("cannot reach the sound server: ") + pa_strerror(pa_context_errno(context)));
     if (ok) {
-        const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, kTrackRate, 2};
-        stream = pa_stream_new(context, "monitor", &spec, nullptr);
+        const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, kTrackRate, 2};
+        stream = pa_stream_new(context, "monitor", &format, nullptr);
         // Fragments of about 6 ms: each arrives soon after it was heard, and is stamped then.
         pa_buffer_attr attributes{};
         attributes.maxlength = std::uint32_t(-1);
@@ -160,7 +156,7 @@ BusyCores::~BusyCores() {
 }
 
 std::optional<double> consoleFrameTime(const std::string& line) {
-    if (line.find("CONSOLE") == std::string::npos && line.find("console.") == std::string::npos) return std::nullopt;
+    if (line.find("CONSOLE") == std::string::npos && line.find("console") == std::string::npos) return std::nullopt;
     const auto digit = [&](std::size_t i) { return i < line.size() && line[i] >= '0' && line[i] <= '9'; };
     for (std::size_t i = 0; i + 8 <= line.size(); ++i) {
         if ((i > 0 && (digit(i - 1) || line[i - 1] == '.')) || digit(i + 8) || line[i + 3] != '.') continue;
@@ -299,22 +295,6 @@ pid_t spawn(const std::vector<std::string>& command, const std::vector<std::stri
     }
     if (pid > 0) setpgid(pid, pid);
     return pid;
-}
-
-// SIGTERM to the group, SIGKILL after `seconds`; reaped either way.
-void endGroup(pid_t pid, double seconds) {
-    if (pid <= 0) return;
-    kill(-pid, SIGTERM);
-    const std::int64_t until = steadyNowNs() + std::int64_t(seconds * 1e9);
-    while (waitpid(pid, nullptr, WNOHANG) == 0) {
-        if (steadyNowNs() >= until) {
-            kill(-pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-            break;
-        }
-        usleep(10000);
-    }
-    kill(-pid, SIGKILL);  // whatever of the group is left
 }
 
 // The launched process: its stderr (and stdout, where asked) read on the calling thread, each
@@ -555,113 +535,22 @@ StallRun measureAcrossAStall(const SoundServer& server, const Subject& subject, 
 
 namespace {
 
-// A port on the loopback that nothing listens on now.
-int freePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = -1;
-    if (fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    if (fd >= 0) close(fd);
-    return port;
+const std::string kDriver = std::string(VELDRIN_SOURCE_DIR) + "/tests/web/drive_page.cjs";
+const std::string kDriverModules = std::string(VELDRIN_SOURCE_DIR) + "/build/web-driver/node_modules";
+
+// The driver's lines as they arrive: its "stalling" and "stalled" marks among the messages.
+bool said(const Launched& program, const char* mark) {
+    return program.messages.find(std::string("\n") + mark + "\n") != std::string::npos;
 }
-
-bool answersWithin(int port, double s) {
-    const std::int64_t until = steadyNowNs() + seconds(s);
-    do {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(std::uint16_t(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const bool connected = fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-        if (fd >= 0) close(fd);
-        if (connected) return true;
-        usleep(20000);
-    } while (steadyNowNs() < until);
-    return false;
-}
-
-// What the page's run needs around the browser, each stopped by its destructor: a folder, an X
-// screen, a web server.
-struct PageStage {
-    std::string folder;
-    pid_t xvfb = -1;
-    pid_t web = -1;
-    std::string display;
-    int port = -1;
-
-    ~PageStage() {
-        endGroup(web, 2.0);
-        endGroup(xvfb, 2.0);
-        std::error_code ignored;
-        if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
-    }
-
-    std::string prepare(const std::string& page) {
-        char pattern[] = "/tmp/veldrin-page-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) return "no folder for the browser";
-        folder = pattern;
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) return "no pipe";
-        xvfb = spawn({"/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"},
-                     {}, -1, false, {{3, fds[1]}});
-        close(fds[1]);
-        std::string number;
-        const std::int64_t until = steadyNowNs() + 10 * kSecond;
-        while (number.find('\n') == std::string::npos && steadyNowNs() < until) {
-            pollfd p{fds[0], POLLIN, 0};
-            char c[16];
-            if (poll(&p, 1, 100) > 0) {
-                const ssize_t n = read(fds[0], c, sizeof c);
-                if (n <= 0) break;
-                number.append(c, std::size_t(n));
-            }
-        }
-        close(fds[0]);
-        if (number.find('\n') == std::string::npos) return "Xvfb did not start";
-        display = ":" + number.substr(0, number.find('\n'));
-        port = freePort();
-        web = spawn({"/usr/bin/python3", "-m", "http.server", std::to_string(port), "--bind", "127.0.0.1", "--directory",
-                     page},
-                    {}, -1, false, {});
-        if (!answersWithin(port, 10.0)) return "the web server did not answer";
-        return "";
-    }
-};
-
-// Firefox's settings for an unattended run: the console on stdout, sound without a gesture,
-// nothing asked at the first start.
-bool writeFirefoxProfile(const std::string& profile) {
-    std::filesystem::create_directories(profile);
-    std::ofstream prefs(profile + "/user.js");
-    for (const char* pref : {"\"marionette.port\", 0", "\"devtools.console.stdout.content\", true",
-                             "\"media.autoplay.default\", 0", "\"media.autoplay.blocking_policy\", 0",
-                             "\"browser.shell.checkDefaultBrowser\", false",
-                             "\"datareporting.policy.dataSubmissionEnabled\", false",
-                             "\"toolkit.telemetry.reportingpolicy.firstRun\", false",
-                             "\"browser.aboutwelcome.enabled\", false",
-                             "\"browser.startup.homepage_override.mstone\", \"ignore\"",
-                             "\"app.update.disabledForTesting\", true", "\"browser.sessionstore.resume_from_crash\", false"}) {
-        prefs << "user_pref(" << pref << ");\n";
-    }
-    return bool(prefs);
-}
-
-constexpr const char* kChromium = "/usr/bin/chromium";
-constexpr const char* kFirefox = "/usr/bin/firefox-esr";
 
 }  // namespace
 
 const char* browserName(Browser browser) { return browser == Browser::Chromium ? "Chromium" : "Firefox ESR"; }
 
 bool browserInstalled(Browser browser) {
-    return access(browser == Browser::Chromium ? kChromium : kFirefox, X_OK) == 0 && access("/usr/bin/Xvfb", X_OK) == 0;
+    return access(browser == Browser::Chromium ? "/usr/bin/chromium" : "/usr/bin/firefox-esr", X_OK) == 0 &&
+           access("/usr/bin/Xvfb", X_OK) == 0 && access("/usr/bin/node", X_OK) == 0 &&
+           access((kDriverModules + "/puppeteer-core").c_str(), R_OK) == 0;
 }
 
 StallRun measurePageAcrossAStall(const SoundServer& server, Browser browser, const std::string& page,
@@ -671,97 +560,65 @@ StallRun measurePageAcrossAStall(const SoundServer& server, Browser browser, con
         run.failure = "no sound server: " + server.failure();
         return run;
     }
-    PageStage stage;
-    run.failure = stage.prepare(page);
-    if (!run.failure.empty()) return run;
+    char folder[] = "/tmp/veldrin-page-XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        run.failure = "no folder for the plan";
+        return run;
+    }
+    const std::string planPath = std::string(folder) + "/plan.json";
+    {
+        // The front screen's still drawn, then a tap plays; `before` seconds after the first frame
+        // the page's main thread is held in a busy loop (the browser's audio is not), then the
+        // page plays on for `after` seconds and a little more, for the last window's sound.
+        std::ofstream plan_(planPath);
+        plan_ << "{\"engine\":\"" << (browser == Browser::Chromium ? "chromium" : "firefox") << "\",\"page\":\""
+              << page << "\",\"sound\":true,\"window\":true,\"liveConsole\":true,\"timeout\":" << int(plan.firstFrameWithin + 90)
+              << ",\"visits\":[{\"query\":\"start=" << formatSeconds(plan.start)
+              << "&debug\",\"wait\":\"document.getElementById('cover').dataset.still === 'drawn'\",\"within\":"
+              << int(plan.firstFrameWithin) << ",\"tap\":true,\"waitAfterTap\":\"window.veldrinFirstFrameMs > 0 && "
+              << "performance.now() - window.veldrinFirstFrameMs > " << int(plan.before * 1000) << "\",\"stall\":"
+              << plan.stall << ",\"hold\":" << plan.after + 0.2 << "}]}";
+    }
     const BusyCores load(plan.busyCores);
     MonitorRecorder recorder(server);
     if (!recorder.failure().empty()) {
         run.failure = recorder.failure();
+        std::filesystem::remove_all(folder);
         return run;
     }
-    const std::string url =
-        "http://127.0.0.1:" + std::to_string(stage.port) + "/index.html?start=" + formatSeconds(plan.start) + "&debug";
-    const std::string profile = stage.folder + "/profile";
     Subject subject;
+    subject.command = {"/usr/bin/node", kDriver, planPath};
     subject.environment = server.clientEnvironment();
-    subject.environment.push_back("DISPLAY=" + stage.display);
-    subject.environment.push_back("HOME=" + stage.folder);
+    subject.environment.push_back("NODE_PATH=" + kDriverModules);
+    subject.environment.push_back("HOME=" + std::string(folder));
     subject.environment.push_back("WAYLAND_DISPLAY");
     subject.outputToo = true;
     subject.frameTime = consoleFrameTime;
-    int commands[2] = {-1, -1};
-    int answers[2] = {-1, -1};
-    if (browser == Browser::Chromium) {
-        if (pipe2(commands, O_CLOEXEC) != 0 || pipe2(answers, O_CLOEXEC) != 0) {
-            run.failure = "no pipes for Chromium";
-            return run;
-        }
-        subject.command = {kChromium, "--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
-                           "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                           "--no-first-run", "--no-default-browser-check", "--autoplay-policy=no-user-gesture-required",
-                           "--window-position=0,0", "--window-size=820,700", "--user-data-dir=" + profile,
-                           "--remote-debugging-pipe", "--enable-logging=stderr", "--v=0", url};
-        subject.descriptors = {{3, commands[0]}, {4, answers[1]}};
-    } else {
-        writeFirefoxProfile(profile);
-        subject.command = {kFirefox, "--marionette", "--no-remote", "--profile", profile, url};
-        subject.environment.push_back("MOZ_CRASHREPORTER_DISABLE=1");
-    }
     Launched program(subject);
-    for (int fd : {commands[0], answers[1]}) {
-        if (fd >= 0) close(fd);
-    }
-    std::unique_ptr<PageControl> control;
-    if (program.started()) {
-        control = browser == Browser::Chromium ? chromiumControl(commands[1], answers[0], 30.0)
-                                               : firefoxControl(profile, 30.0);
-    }
     std::int64_t firstNs = 0;
     std::int64_t stoppedNs = 0;
     std::int64_t continuedNs = 0;
-    if (!control) {
-        run.failure = std::string("no control of ") + browserName(browser);
+    if (!program.started()) {
+        run.failure = "the page's driver did not start";
     } else {
-        // The front screen says "click to play" once the code is compiled and its still drawn.
-        const std::int64_t readyBy = steadyNowNs() + 30 * kSecond;
-        bool ready = false;
-        while (!ready && steadyNowNs() < readyBy) {
-            ready = control->evaluate("document.getElementById('message').textContent") == "click to play";
-            program.readUntil(steadyNowNs() + kSecond / 10);
-        }
-        if (ready) {
-            const std::string pressed = control->pressSpace();
-            if (!pressed.empty()) run.failure = "Space could not be pressed: " + pressed.substr(0, 300);
-        }
-        program.readUntil(steadyNowNs() + seconds(plan.firstFrameWithin), [&] {
+        program.readUntil(steadyNowNs() + seconds(plan.firstFrameWithin + 30.0), [&] {
             for (const ShownFrame& f : program.frames) {
                 if (f.musicTime >= plan.start - 1e-6) {
                     firstNs = f.ns;
                     return true;
                 }
             }
-            return false;
+            return said(program, "end") || program.messages.find("error ") != std::string::npos;
         });
-        if (run.failure.empty() && firstNs == 0) {
-            run.failure = std::string(ready ? "the page did not play" : "the page did not get ready") + " within " +
-                          formatSeconds(plan.firstFrameWithin) + " s";
-        } else if (run.failure.empty()) {
-            program.readUntil(firstNs + seconds(plan.before));
-            stoppedNs = steadyNowNs();
-            const std::string stalled = control->evaluate(
-                "(() => { const t = performance.now(); while (performance.now() - t < " +
-                    std::to_string(int(plan.stall * 1000)) + ") {} return 'stalled'; })()",
-                plan.stall + 10.0);
-            continuedNs = steadyNowNs();
-            if (stalled != "stalled") run.failure = "the page's main thread was not stalled";
-            program.readUntil(continuedNs + seconds(plan.after + 0.2));
-        }
-    }
-    control.reset();
-    for (int fd : {commands[1], answers[0]}) {
-        if (fd >= 0) close(fd);
+        program.readUntil(firstNs + seconds(plan.before + 10.0), [&] { return firstNs == 0 || said(program, "stalling"); });
+        stoppedNs = steadyNowNs();
+        program.readUntil(stoppedNs + seconds(plan.stall + 10.0), [&] { return !said(program, "stalling") || said(program, "stalled"); });
+        continuedNs = steadyNowNs();
+        if (firstNs == 0) run.failure = "the page did not play within " + formatSeconds(plan.firstFrameWithin) + " s";
+        else if (!said(program, "stalled")) run.failure = "the page's main thread was not stalled";
+        else program.readUntil(continuedNs + seconds(plan.after + 0.2));
     }
     finishRun(run, recorder, program, firstNs, stoppedNs, continuedNs, plan, track);
+    std::filesystem::remove_all(folder);
     return run;
 }

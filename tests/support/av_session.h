@@ -57,8 +57,8 @@ private:
 
 // The music time of a --debug frame line ("012.3456", CR LF from a Windows program), or nullopt.
 std::optional<double> frameLineTime(const std::string& line);
-// The same from a browser's log of the page's console ("... CONSOLE ... "012.3456" ..." from
-// Chromium, "console.warn: 012.3456" from Firefox).
+// The same from a line that tells of the page's console ("console warn: 012.3456" from the
+// page's driver, "... CONSOLE ... "012.3456" ..." in Chromium's own log).
 std::optional<double> consoleFrameTime(const std::string& line);
 
 // What is launched: a program and its arguments, and "NAME=value" entries added to the
@@ -109,10 +109,11 @@ StallRun measureAcrossAStall(const SoundServer& server, const Subject& subject, 
 // The show's own track (the embedded music.mp3, decoded whole once), to look for what was heard in.
 const TrackLocator& showTrack();
 
-// The browser build (the folder ./web.sh --build-only makes) in a browser's window on a private X
-// screen, served over HTTP on the loopback, ?start=S&debug, started as a Space press starts it;
-// the stall is a half-second busy loop evaluated in the page (its main thread stalls, the
-// browser's audio does not).
+// The browser build (the folder ./web.sh --build-only makes) in a browser, through the page's
+// driver (tests/web/drive_page.cjs: Chromium headless, Firefox in a window on a private X screen),
+// ?start=S&debug, started as a tap starts it; each frame line is stamped as the driver passes it
+// on, and the stall is a busy loop evaluated in the page (its main thread stalls, the browser's
+// audio does not).
 enum class Browser { Chromium, Firefox };
 const char* browserName(Browser browser);
 bool browserInstalled(Browser browser);

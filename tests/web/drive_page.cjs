@@ -10,12 +10,16 @@
 // viewport; 800 x 600 when left out), phone: true for a 390 x 844 touch screen (Chromium's device
 // emulation), webgl: false for a browser without WebGL, sound: true to let the browsers be heard
 // (they are muted otherwise), chromiumArgs: switches appended to Chromium's (for example
-// ["--disable-gpu-compositing"]), timeout: seconds for the whole plan,
+// ["--disable-gpu-compositing"]), window: true to run Chromium in an Xvfb window as well (a
+// headless one starves its frames when the machine is busy), liveConsole: true to print each console message as it comes,
+// timeout: seconds for the whole plan,
 // visits: [{ query, wait: a JS expression true once the visit is done (the page's report title
 // by default), within: seconds for that (120), evaluate: a JS expression whose value is
 // returned, tap: touch or click the middle of the page after that, then wait for `waitAfterTap`
-// and evaluate `afterTap`, shot: a PNG path for the viewport, still: a PNG path for the still
-// the page drew (?still=, read back in the page as drawn) }] }.
+// and evaluate `afterTap`, stall: seconds of a busy loop on the page's main thread after that
+// (printing "stalling" before and "stalled" after), hold: seconds to wait then, shot: a PNG path
+// for the viewport, still: a PNG path for the still the page drew (?still=, read back in the
+// page as drawn) }] }. Lines are printed as they come.
 // Each visit prints "visit", "waited 0|1", then "value V", "tapped 0|1", "afterTap V" where
 // asked for (V: a string as it is, anything else as JSON), "title T", a "report L" line for each
 // line of the page's report, "console M" for each console message, and "end".
@@ -77,7 +81,7 @@ function freePort() {
 }
 
 // The engines behind one small interface: go to an address, evaluate, tap, a viewport PNG.
-async function puppeteerEngine(display, consoleLines) {
+async function puppeteerEngine(display, heard) {
   const puppeteer = require("puppeteer-core");
   const chromium = plan.engine === "chromium";
   const phone = plan.phone ? { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true }
@@ -91,7 +95,7 @@ async function puppeteerEngine(display, consoleLines) {
   const browser = await puppeteer.launch({
     browser: chromium ? "chrome" : "firefox",
     executablePath: chromium ? "/usr/bin/chromium" : "/usr/bin/firefox-esr",
-    headless: chromium,
+    headless: chromium && !plan.window,
     args: chromium && !plan.sound ? [...args, "--mute-audio"] : args,
     // puppeteer mutes a headless Chromium of its own accord.
     ignoreDefaultArgs: plan.sound ? ["--mute-audio"] : [],
@@ -105,8 +109,8 @@ async function puppeteerEngine(display, consoleLines) {
   cleanups.push(() => browser.close().catch(() => {}));
   const page = (await browser.pages())[0] || (await browser.newPage());
   await page.setViewport(phone);
-  page.on("console", (message) => consoleLines.push(message.type() + ": " + message.text()));
-  page.on("pageerror", (error) => consoleLines.push("uncaught: " + (error.message || error)));
+  page.on("console", (message) => heard(message.type() + ": " + message.text()));
+  page.on("pageerror", (error) => heard("uncaught: " + (error.message || error)));
   return {
     go: (url) => page.goto(url, { waitUntil: "load", timeout: 60000 }),
     evaluate: (expression) => page.evaluate(expression),
@@ -120,7 +124,7 @@ async function puppeteerEngine(display, consoleLines) {
   };
 }
 
-async function webkitEngine(display, consoleLines) {
+async function webkitEngine(display, heard) {
   const { Builder } = require("selenium-webdriver");
   const port = await freePort();
   const driverProcess = childProcess.spawn("WebKitWebDriver", ["--port=" + port],
@@ -157,7 +161,8 @@ async function webkitEngine(display, consoleLines) {
     },
     evaluate: (expression) => driver.executeScript("return (" + expression + ")"),
     console: async () => {
-      consoleLines.push(...await driver.executeScript("const m = window.veldrinConsole || []; window.veldrinConsole = []; return m;"));
+      for (const line of await driver.executeScript("const m = window.veldrinConsole || []; window.veldrinConsole = []; return m;"))
+        heard(line);
     },
     tap: async () => {
       const body = await driver.findElement({ css: "#cover" });
@@ -194,27 +199,33 @@ async function main() {
                            1000 * (plan.timeout || 240));
   timer.unref();
   const port = await serve(plan.page);
-  const display = plan.engine === "chromium" ? null : await startXvfb();
+  const display = plan.engine === "chromium" && !plan.window ? null : await startXvfb();
+  const say = (line) => process.stdout.write(line.replace(/\n/g, " ") + "\n");
   const consoleLines = [];
-  const engine = plan.engine === "webkit" ? await webkitEngine(display, consoleLines)
-                                          : await puppeteerEngine(display, consoleLines);
-  let out = "";
+  const heard = (line) => (plan.liveConsole ? say("console " + line) : consoleLines.push(line));
+  const engine = plan.engine === "webkit" ? await webkitEngine(display, heard) : await puppeteerEngine(display, heard);
   for (const visit of plan.visits) {
     // A blank page between visits, so that one visit's program does not run into the next.
     await engine.go("about:blank");
     consoleLines.length = 0;
     await engine.go("http://127.0.0.1:" + port + "/index.html" + (visit.query ? "?" + visit.query : ""));
     const until = Date.now() + 1000 * (visit.within || 120);
-    out += "visit\nwaited " + Number(await waitFor(engine, visit.wait || defaultWait, until)) + "\n";
-    const print = (name, value) => {
-      out += name + " " + (typeof value === "string" ? value : JSON.stringify(value)).replace(/\n/g, " ") + "\n";
-    };
+    say("visit");
+    say("waited " + Number(await waitFor(engine, visit.wait || defaultWait, until)));
+    const print = (name, value) => say(name + " " + (typeof value === "string" ? value : JSON.stringify(value)));
     if (visit.evaluate) print("value", await engine.evaluate(visit.evaluate));
     if (visit.tap) {
       await engine.tap();
-      out += "tapped " + Number(!visit.waitAfterTap || await waitFor(engine, visit.waitAfterTap, until)) + "\n";
+      say("tapped " + Number(!visit.waitAfterTap || await waitFor(engine, visit.waitAfterTap, until)));
       if (visit.afterTap) print("afterTap", await engine.evaluate(visit.afterTap));
     }
+    if (visit.stall) {
+      say("stalling");
+      await engine.evaluate("(() => { const t = performance.now(); while (performance.now() - t < " +
+                            1000 * visit.stall + ") {} return true; })()");
+      say("stalled");
+    }
+    if (visit.hold) await sleep(1000 * visit.hold);
     // Two display frames, so that what was drawn last is what the compositor shows.
     await engine.evaluate("new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(() => done(true))))");
     if (visit.shot) await engine.shot(visit.shot);
@@ -222,15 +233,15 @@ async function main() {
       const url = await engine.evaluate("window.veldrinStill || ''");
       if (url.startsWith("data:image/png;base64,")) fs.writeFileSync(visit.still, Buffer.from(url.slice(22), "base64"));
     }
-    out += "title " + await engine.evaluate("document.title") + "\n";
+    say("title " + await engine.evaluate("document.title"));
     for (const line of (await engine.evaluate("document.getElementById('report').textContent")).split("\n")) {
-      if (line) out += "report " + line + "\n";
+      if (line) say("report " + line);
     }
     if (engine.console) await engine.console();
-    for (const line of consoleLines) out += "console " + line.replace(/\n/g, " ") + "\n";
-    out += "end\n";
+    for (const line of consoleLines) say("console " + line);
+    say("end");
   }
-  finish(out, 0);
+  finish("", 0);
 }
 
 let finishing = false;
