@@ -49,7 +49,7 @@ tools/wine-run --prefix "$wine_prefix" --boot
 # The mode switch's own screen too, made while no test runs on the other.
 tools/wine-run --prefix "$wine_prefix" --screen 800x600 --boot
 ./windows.sh --tests --pack
-build/release/tests/support/with_sound_server ctest --preset windows
+build/release/tools/measure/with_sound_server ctest --preset windows
 VELDRIN_WINDOWS_EXE="$PWD/build/windows/veldrin.exe" ctest --preset release -R "$windows_av"
 tools/wine-run --prefix "$wine_prefix" --stop
 trap - EXIT

@@ -1,8 +1,8 @@
 // How far the picture is ahead of the sound, through a real sound server (a private PulseAudio
 // with a null sink): the Linux program, the Windows .exe under Wine, and the page in Chromium and
 // Firefox ESR, on a quiet machine, one to three seconds after a half-second stall, and with both
-// cores busy from the start. The measuring (tests/support) is the end-to-end tests'; here the
-// figures are medians over runs.
+// cores busy from the start. The measuring (tools/measure) is the one the end-to-end tests use;
+// here the figures are medians over runs.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "tests/support/av_session.h"
-#include "tests/support/sound_server.h"
+#include "tools/measure/av_session.h"
+#include "tools/measure/sound_server.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <string>
 #include <unistd.h>
 
-#include "tests/support/av_session.h"
 #include "tests/support/require.h"
-#include "tests/support/sound_server.h"
+#include "tools/measure/av_session.h"
+#include "tools/measure/sound_server.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "platform/debug_print.h"
 #include "sound/spectrum_analyser.h"
 #include "sound/mp3_decoder.h"
-#include "tests/support/whole_track.h"
+#include "tools/measure/whole_track.h"
 
 namespace {
 

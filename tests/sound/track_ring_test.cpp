@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "assets/embedded.h"
-#include "tests/support/whole_track.h"
+#include "tools/measure/whole_track.h"
 
 namespace {
 

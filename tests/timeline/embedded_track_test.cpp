@@ -15,7 +15,7 @@
 #include "sound/audio_output.h"
 #include "platform/clock.h"
 #include "sound/spectrum_analyser.h"
-#include "tests/support/whole_track.h"
+#include "tools/measure/whole_track.h"
 
 namespace {
 

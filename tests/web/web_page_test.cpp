@@ -29,10 +29,10 @@
 #include "platform/clock.h"
 #include "sound/audio_output.h"
 #include "tests/app/run_program.h"
-#include "tests/support/av_session.h"
 #include "tests/support/frame_compare.h"
 #include "tests/support/require.h"
-#include "tests/support/sound_server.h"
+#include "tools/measure/av_session.h"
+#include "tools/measure/sound_server.h"
 
 namespace {
 

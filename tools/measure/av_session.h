@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/heard_and_shown.h"
-#include "tests/support/sound_server.h"
+#include "tools/measure/heard_and_shown.h"
+#include "tools/measure/sound_server.h"
 
 // Records the server's monitor on a thread of its own (libpulse's own main loop, polled in
 // short steps, so that stopping never waits on the server for long).

@@ -1,6 +1,6 @@
 // The alignment of what was heard against the track (KissFFT), and the stamps of both sides read
 // back as instants.
-#include "tests/support/heard_and_shown.h"
+#include "tools/measure/heard_and_shown.h"
 
 #include <algorithm>
 #include <cmath>

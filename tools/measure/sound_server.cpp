@@ -1,7 +1,7 @@
 // The private PulseAudio server: a child of this process (never a daemon of its own, so it can
 // always be stopped), in a 0700 folder, with one null sink and a socket that only this folder's
 // owner can reach; and a stream of silence that keeps the sink playing as a sound card does.
-#include "tests/support/sound_server.h"
+#include "tools/measure/sound_server.h"
 
 #include <algorithm>
 #include <atomic>

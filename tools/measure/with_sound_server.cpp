@@ -10,7 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "tests/support/sound_server.h"
+#include "tools/measure/sound_server.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {

@@ -1,6 +1,6 @@
 // The measured run: the recorder's thread, the launched program's frame lines read on the calling
 // thread as they arrive, the stall, and an end that escalates until everything started is gone.
-#include "tests/support/av_session.h"
+#include "tools/measure/av_session.h"
 
 #include <algorithm>
 #include <chrono>
@@ -22,7 +22,7 @@
 
 #include "assets/embedded.h"
 #include "platform/clock.h"
-#include "tests/support/whole_track.h"
+#include "tools/measure/whole_track.h"
 
 extern char** environ;
 

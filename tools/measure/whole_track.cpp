@@ -1,5 +1,5 @@
 // A whole track through libmpg123, read from memory by a reader of its own.
-#include "tests/support/whole_track.h"
+#include "tools/measure/whole_track.h"
 
 #include <sys/types.h>
 

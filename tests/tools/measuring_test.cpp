@@ -22,10 +22,10 @@
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
-#include "tests/support/av_session.h"
-#include "tests/support/heard_and_shown.h"
 #include "tests/support/require.h"
-#include "tests/support/sound_server.h"
+#include "tools/measure/av_session.h"
+#include "tools/measure/heard_and_shown.h"
+#include "tools/measure/sound_server.h"
 
 namespace {
 
