@@ -1,16 +1,13 @@
 // runProgram over fork/exec.
 #include "tests/app/run_program.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -81,30 +78,4 @@ ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<st
     run.errors = readFile(errorsPath);
     run.output = readFile(outputPath);
     return run;
-}
-
-TempFolder::TempFolder() {
-    char pattern[] = "/tmp/veldrin-test-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    path_ = made != nullptr ? made : "";
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
-
-std::vector<std::string> listFolder(const std::string& path) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(path, error)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/files.h"
+
 struct ProgramRun {
     int status = -1;        // exit status; 128 + signal when it died by one (SIGKILL at the deadline)
     std::string errors;     // what it wrote on stderr
@@ -25,20 +27,3 @@ struct RunControl {
 // and bare "NAME" entries removed from it.
 ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {},
                       const RunControl& control = {});
-
-// A fresh empty folder under the system's temporary folder, removed with everything in it by
-// the destructor.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-std::vector<std::string> listFolder(const std::string& path);
-std::string readFile(const std::string& path);

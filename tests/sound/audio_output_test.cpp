@@ -12,8 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -24,20 +22,20 @@
 #include "platform/debug_print.h"
 #include "sound/spectrum_analyser.h"
 #include "sound/mp3_decoder.h"
+#include "tests/support/files.h"
 #include "tools/measure/whole_track.h"
 
 namespace {
 
 constexpr std::uint64_t kFixtureFrames = 88200;  // exactly what was encoded
 
-std::vector<unsigned char> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+std::vector<unsigned char> fixtureBytes(const std::string& name) {
+    const std::string bytes = readFile(std::string(VELDRIN_SOURCE_DIR) + "/tests/sound/data/" + name);
+    return {bytes.begin(), bytes.end()};
 }
 
 const std::vector<unsigned char>& fixture() {
-    static const std::vector<unsigned char> bytes =
-        readFile(std::string(VELDRIN_SOURCE_DIR) + "/tests/sound/data/two_tones.mp3");
+    static const std::vector<unsigned char> bytes = fixtureBytes("two_tones.mp3");
     return bytes;
 }
 
@@ -67,8 +65,7 @@ float loudest(AudioOutput& output) {
 // 64 kbit/s) and resampled ones (stereo_24k.mp3: 1 s of pink noise and a tone, 24 kHz).
 TEST(Mp3Decoder, ReadsFromAnyPositionWhatTheWholeTrackHoldsThere) {
     for (const char* name : {"two_tones.mp3", "stereo_32k.mp3", "mono_44k.mp3", "stereo_24k.mp3"}) {
-        const std::vector<unsigned char> bytes =
-            readFile(std::string(VELDRIN_SOURCE_DIR) + "/tests/sound/data/" + name);
+        const std::vector<unsigned char> bytes = fixtureBytes(name);
         const std::vector<float> whole = decodeWholeTrack(bytes.data(), bytes.size());
         Mp3Decoder decoder;
         ASSERT_TRUE(decoder.open(bytes.data(), bytes.size())) << decoder.error();
@@ -240,7 +237,7 @@ std::size_t tellings(const std::string& text) {
 TEST(SilentAudio, GoesOnAtOnceAfterACatchUpAndSilentAfterAStallToldOnce) {
     const EmbeddedAsset* music = findEmbeddedAsset("music.mp3");
     ASSERT_NE(music, nullptr);
-    const std::vector<float> track = decodeWholeTrack(music->data, music->size);
+    const std::vector<float>& track = decodedShowTrack();
     SpectrumAnalyser analyser;
     FixedStepClock clock(60);
     const auto expected = [&] {
@@ -411,20 +408,12 @@ void expectHeardAtTheClocksTime(const Playback& p, const std::vector<float>& tra
         << checked << " of " << considered << " chunks found in the track; not:" << missed;
 }
 
-const std::vector<float>& wholeMusic() {
-    static const std::vector<float> track = [] {
-        const EmbeddedAsset* music = findEmbeddedAsset("music.mp3");
-        return music != nullptr ? decodeWholeTrack(music->data, music->size) : std::vector<float>();
-    }();
-    return track;
-}
-
 // A half-second stall of the whole program: the device plays out what it holds and runs dry,
 // while the clock runs on. The sound goes on from the clock's time as soon as the device can tell
 // when it is heard (crossfaded), not from where it stopped; and the spectrum reads what is heard
 // then.
 TEST(DeviceAudio, WhatIsHeardIsTheTrackAtTheClocksTimeThroughAStall) {
-    const std::vector<float>& track = wholeMusic();
+    const std::vector<float>& track = decodedShowTrack();
     ASSERT_FALSE(track.empty());
     Playback p;
     p.latency = 441;      // 10 ms beyond what it holds
@@ -462,7 +451,7 @@ TEST(DeviceAudio, WhatIsHeardIsTheTrackAtTheClocksTimeThroughAStall) {
 // its latency drops (a server that shortened its buffer), the sound cuts forward; when it grows
 // (a sink with a longer queue took over), it fades out and waits until the track is due again.
 TEST(DeviceAudio, IsHandedTheTrackAheadByTheLatencyItReportsAsThatChanges) {
-    const std::vector<float>& track = wholeMusic();
+    const std::vector<float>& track = decodedShowTrack();
     ASSERT_FALSE(track.empty());
     Playback p;
     p.latency = 8820;
@@ -482,7 +471,7 @@ TEST(DeviceAudio, IsHandedTheTrackAheadByTheLatencyItReportsAsThatChanges) {
 // reports are off by up to 25 ms either way, one request to the next, is followed by what they
 // say on average, without a cut or a wait on any of them.
 TEST(DeviceAudio, StaysInStepWithADeviceWhoseClockRunsFastOrSlowOrWhoseReportsJitter) {
-    const std::vector<float>& track = wholeMusic();
+    const std::vector<float>& track = decodedShowTrack();
     ASSERT_FALSE(track.empty());
     const struct {
         double rate;
@@ -518,7 +507,7 @@ private:
 };
 
 TEST(DeviceAudio, SdlsOwnThreadIsHandedTheTrackFromTheClocksTime) {
-    const std::vector<float>& track = wholeMusic();
+    const std::vector<float>& track = decodedShowTrack();
     ASSERT_FALSE(track.empty());
     const EmbeddedAsset* music = findEmbeddedAsset("music.mp3");
     ASSERT_NE(music, nullptr);
@@ -548,14 +537,10 @@ TEST(DeviceAudio, SdlsOwnThreadIsHandedTheTrackFromTheClocksTime) {
     // The device hands over its last buffers until it is closed, a little ahead of the clock.
     const std::uint32_t released = clock.ticks();
 
-    std::vector<float> played;
-    {
-        std::ifstream in(path, std::ios::binary | std::ios::ate);
-        played.resize(std::size_t(in.tellg()) / sizeof(float) / (2 * kChunk) * (2 * kChunk));
-        in.seekg(0);
-        in.read(reinterpret_cast<char*>(played.data()), std::streamsize(played.size() * sizeof(float)));
-    }
+    const std::string raw = readFile(path);
     std::remove(path.c_str());
+    std::vector<float> played(raw.size() / sizeof(float) / (2 * kChunk) * (2 * kChunk));
+    std::memcpy(played.data(), raw.data(), played.size() * sizeof(float));
     const auto chunkAt = [&](std::size_t i) {
         return std::vector<float>(played.begin() + std::ptrdiff_t(2 * kChunk * i),
                                   played.begin() + std::ptrdiff_t(2 * kChunk * (i + 1)));

@@ -17,7 +17,7 @@ namespace {
 TEST(TrackRing, HeldBackItHandsOutSilenceNeverOtherSamples) {
     const EmbeddedAsset* music = findEmbeddedAsset("music.mp3");
     ASSERT_NE(music, nullptr);
-    const std::vector<float> whole = decodeWholeTrack(music->data, music->size);
+    const std::vector<float>& whole = decodedShowTrack();
     const std::uint64_t total = whole.size() / 2;
     constexpr std::uint64_t kSecond = 44100;
     constexpr std::uint64_t kKeep = TrackRing::kKeepFrames;

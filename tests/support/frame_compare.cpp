@@ -4,10 +4,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "image/png_decode.h"
+#include "tests/support/files.h"
 
 FrameDifference compareFrames(const std::vector<std::uint8_t>& frame, const std::vector<std::uint8_t>& reference,
                               FrameTolerance tolerance) {
@@ -32,13 +31,19 @@ std::string referenceFramePath(int second, const char* suffix) {
     return std::string(VELDRIN_SOURCE_DIR) + name;
 }
 
-std::vector<std::uint8_t> readReferenceFrame(int second, int& width, int& height) {
-    std::ifstream file(referenceFramePath(second), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+std::vector<std::uint8_t> readPngRgb(const std::string& path, int& width, int& height) {
+    const std::string bytes = readFile(path);
     PngImage image;
-    if (!decodePng(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), image) || image.channels != 3)
-        return {};
+    std::vector<std::uint8_t> rgb;
+    if (!decodePng(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), image) || image.channels < 3)
+        return rgb;
     width = image.width;
     height = image.height;
-    return image.pixels;
+    for (std::size_t i = 0; i < image.pixels.size(); i += std::size_t(image.channels))
+        rgb.insert(rgb.end(), &image.pixels[i], &image.pixels[i] + 3);
+    return rgb;
+}
+
+std::vector<std::uint8_t> readReferenceFrame(int second, int& width, int& height) {
+    return readPngRgb(referenceFramePath(second), width, height);
 }

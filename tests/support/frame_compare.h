@@ -41,6 +41,8 @@ struct FrameDifference {
 FrameDifference compareFrames(const std::vector<std::uint8_t>& frame, const std::vector<std::uint8_t>& reference,
                               FrameTolerance tolerance);
 
+// A PNG file as packed RGB rows, top row first, and its size; empty when it cannot be read.
+std::vector<std::uint8_t> readPngRgb(const std::string& path, int& width, int& height);
 // The committed reference picture of that second of the show (tests/reference/frame-SSS.png),
 // as packed RGB rows; empty when it cannot be read.
 std::vector<std::uint8_t> readReferenceFrame(int second, int& width, int& height);

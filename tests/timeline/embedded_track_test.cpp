@@ -22,7 +22,7 @@ namespace {
 TEST(EmbeddedTrack, SpectrumThroughTheRingIsThatOfTheWholeTrackAtEveryMoment) {
     const EmbeddedAsset* track = findEmbeddedAsset("music.mp3");
     ASSERT_NE(track, nullptr);
-    const std::vector<float> whole = decodeWholeTrack(track->data, track->size);
+    const std::vector<float>& whole = decodedShowTrack();
     const std::uint64_t frames = whole.size() / 2;
     EXPECT_GT(double(frames) / kSampleRate, 187.0);
     EXPECT_LT(double(frames) / kSampleRate, 187.2);

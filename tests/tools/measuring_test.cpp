@@ -13,13 +13,13 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
+#include "tests/support/files.h"
 #include "tests/support/require.h"
 #include "tools/measure/av_session.h"
 #include "tools/measure/heard_and_shown.h"
@@ -227,9 +227,8 @@ TEST(StallRun, TheStallReachesTheProgramBehindItsWrapperAndTheEndLeavesNothingRu
     REQUIRE_SERVER();
     SoundServer server;
     ASSERT_TRUE(server.running()) << server.failure();
-    char folder[] = "/tmp/veldrin-stall-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string pidFile = std::string(folder) + "/child";
+    const TempFolder folder;
+    const std::string pidFile = folder.path() + "/child";
     Subject subject;
     subject.underWine = true;
     subject.command = {"/bin/sh", "-c",
@@ -253,11 +252,7 @@ TEST(StallRun, TheStallReachesTheProgramBehindItsWrapperAndTheEndLeavesNothingRu
     EXPECT_EQ(during, 0) << "the program printed on through its stall: the wrapper was stopped instead";
     EXPECT_GT(around, 0) << "the program did not go on after the stall";
     EXPECT_NE(run.status, 0);
-    pid_t child = 0;
-    {
-        std::ifstream in(pidFile);
-        in >> child;
-    }
+    const pid_t child = std::atoi(readFile(pidFile).c_str());
     ASSERT_GT(child, 0);
     // Killed, it may stay a zombie a moment, until whoever inherited it reaps it.
     const auto gone = [&] {
@@ -268,7 +263,6 @@ TEST(StallRun, TheStallReachesTheProgramBehindItsWrapperAndTheEndLeavesNothingRu
     for (int i = 0; i < 100 && !gone(); ++i) usleep(20000);
     EXPECT_TRUE(gone()) << "a process of the group outlived the run";
     EXPECT_LT(run.endSeconds, 5.0);
-    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -154,15 +154,9 @@ std::vector<std::string> split(const std::string& text, char by) {
 
 // A PNG as packed RGB rows; empty when it is not that size.
 std::vector<std::uint8_t> readRgb(const std::string& path, int width, int height) {
-    const std::string bytes = readFile(path);
-    PngImage image;
-    std::vector<std::uint8_t> rgb;
-    if (!decodePng(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), image) ||
-        image.width != width || image.height != height || image.channels < 3)
-        return rgb;
-    for (std::size_t i = 0; i < image.pixels.size(); i += std::size_t(image.channels))
-        rgb.insert(rgb.end(), &image.pixels[i], &image.pixels[i] + 3);
-    return rgb;
+    int w = 0, h = 0;
+    std::vector<std::uint8_t> rgb = readPngRgb(path, w, h);
+    return w == width && h == height ? rgb : std::vector<std::uint8_t>{};
 }
 
 // The console messages that are faults, without what the engines say of themselves: Chromium's

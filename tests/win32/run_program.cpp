@@ -8,10 +8,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 namespace {
 
@@ -109,39 +106,4 @@ ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<st
     run.errors = readFile(errorsPath);
     run.output = readFile(outputPath);
     return run;
-}
-
-TempFolder::TempFolder() {
-    char temp[MAX_PATH + 1] = {};
-    if (GetTempPathA(sizeof temp, temp) == 0) return;
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        const std::string candidate = std::string(temp) + "veldrin-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                      std::to_string(GetTickCount() + attempt);
-        if (CreateDirectoryA(candidate.c_str(), nullptr)) {
-            path_ = candidate;
-            return;
-        }
-    }
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
-
-std::vector<std::string> listFolder(const std::string& path) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }

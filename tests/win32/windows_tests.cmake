@@ -6,7 +6,7 @@
 set(wine_root "Z:")
 
 add_executable(veldrin_tests
-    support/demo_harness.cpp support/frame_compare.cpp support/gl_context.cpp
+    support/demo_harness.cpp support/files.cpp support/frame_compare.cpp support/gl_context.cpp
     ${CMAKE_SOURCE_DIR}/tools/measure/whole_track.cpp
     app/options_test.cpp app/reference_frames_test.cpp
     image/png_test.cpp

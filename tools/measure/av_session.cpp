@@ -168,10 +168,7 @@ std::optional<double> consoleFrameTime(const std::string& line) {
 }
 
 const TrackLocator& showTrack() {
-    static const TrackLocator track([] {
-        const EmbeddedAsset* music = findEmbeddedAsset("music.mp3");
-        return music != nullptr ? decodeWholeTrack(music->data, music->size) : std::vector<float>{};
-    }());
+    static const TrackLocator track(decodedShowTrack());
     return track;
 }
 

@@ -9,6 +9,7 @@
 
 #include <mpg123.h>
 
+#include "assets/embedded.h"
 #include "sound/mp3_decoder.h"
 
 namespace {
@@ -60,4 +61,12 @@ std::vector<float> decodeWholeTrack(const unsigned char* data, std::size_t size)
     }
     mpg123_delete(mh);
     return samples;
+}
+
+const std::vector<float>& decodedShowTrack() {
+    static const std::vector<float> track = [] {
+        const EmbeddedAsset* music = findEmbeddedAsset("music.mp3");
+        return music != nullptr ? decodeWholeTrack(music->data, music->size) : std::vector<float>{};
+    }();
+    return track;
 }

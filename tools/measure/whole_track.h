@@ -8,3 +8,5 @@
 
 // Interleaved L/R frames; empty when libmpg123 will not decode the bytes.
 std::vector<float> decodeWholeTrack(const unsigned char* bytes, std::size_t size);
+// The show's own track (the embedded music.mp3) so, decoded once.
+const std::vector<float>& decodedShowTrack();
