@@ -32,12 +32,6 @@ std::size_t countLines(const std::string& text, const std::string& containing) {
     return lines;
 }
 
-std::string joined(const std::vector<std::string>& args) {
-    std::string line;
-    for (const std::string& arg : args) line += " '" + arg + "'";
-    return line;
-}
-
 // Asked of the machine, not of the program's own search, which is under test too.
 bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
 
@@ -80,11 +74,11 @@ TEST(BadInput, EveryBadOptionValueIsAUsageErrorThatNamesIt) {
     for (const auto& row : cases) {
         const ProgramRun run = runProgram(row.args, {}, kWithinAMinute);
         const std::string firstLine = run.errors.substr(0, run.errors.find('\n'));
-        EXPECT_EQ(run.status, 2) << joined(row.args) << "\n" << run.errors;
-        EXPECT_EQ(firstLine.rfind("veldrin: ", 0), 0u) << joined(row.args) << "\n" << run.errors;
-        EXPECT_NE(firstLine.find(row.named), std::string::npos) << joined(row.args) << "\n" << run.errors;
-        EXPECT_NE(run.errors.find("usage:"), std::string::npos) << joined(row.args);
-        EXPECT_TRUE(run.output.empty()) << joined(row.args) << " printed: " << run.output;
+        EXPECT_EQ(run.status, 2) << testing::PrintToString(row.args) << "\n" << run.errors;
+        EXPECT_EQ(firstLine.rfind("veldrin: ", 0), 0u) << testing::PrintToString(row.args) << "\n" << run.errors;
+        EXPECT_NE(firstLine.find(row.named), std::string::npos) << testing::PrintToString(row.args) << "\n" << run.errors;
+        EXPECT_NE(run.errors.find("usage:"), std::string::npos) << testing::PrintToString(row.args);
+        EXPECT_TRUE(run.output.empty()) << testing::PrintToString(row.args) << " printed: " << run.output;
     }
     EXPECT_TRUE(listFolder(folder.path()).empty()) << "a refused command line writes nothing";
 }

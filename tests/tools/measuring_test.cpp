@@ -71,7 +71,7 @@ TEST(TrackLocator, FindsAStretchWhereItIsAndNowhereElse) {
     EXPECT_FALSE(track.locate(noise, 62.0, kSearchSeconds).found) << "noise";
 }
 
-// A synthetic run: the sound is the track from 62 s, heard from instant t0 on, its marks late by
+// A synthetic run: the sound is the track from 62 s, heard from instant kT0 on, its marks late by
 // up to 10 ms; the picture's frames every 1/60 s, their lines relayed in batches every 47 ms as a
 // file-polling relay does. The picture runs `ahead` seconds ahead of the sound.
 struct SyntheticRun {
@@ -80,12 +80,14 @@ struct SyntheticRun {
 };
 
 struct Mishap {
-    double at = 0.0;         // seconds after t0
+    double at = 0.0;         // seconds after kT0
     double lost = 0.0;       // that much of what was heard never reaches the recording
     double starved = 0.0;    // or: the sound stops for that long and goes on where it stopped
 };
 
-SyntheticRun synthesise(double ahead, std::int64_t t0, Mishap mishap = {}) {
+constexpr std::int64_t kT0 = 5'000'000'000'000;
+
+SyntheticRun synthesise(double ahead, Mishap mishap = {}) {
     SyntheticRun run;
     const std::vector<float>& mono = showTrack().mono();
     std::uint32_t state = 7;
@@ -103,25 +105,27 @@ SyntheticRun synthesise(double ahead, std::int64_t t0, Mishap mishap = {}) {
         run.heard.samples.push_back(v);
         run.heard.samples.push_back(v);
         if (run.heard.frames() % 256 == 0) {
-            const auto heardNs = t0 + std::int64_t(double(i + 1) * 1e9 / kTrackRate);
+            const auto heardNs = kT0 + std::int64_t(double(i + 1) * 1e9 / kTrackRate);
             run.heard.marks.push_back({run.heard.frames(), heardNs + lateNs(10'000'000)});
         }
     }
     const std::int64_t relayNs = 47'000'000;
     for (int frame = 0; frame < 4 * 60; ++frame) {
-        const std::int64_t shownNs = t0 + std::int64_t(frame * 1e9 / 60.0);
-        const std::int64_t relayed = (shownNs - t0) / relayNs * relayNs + relayNs + t0;
-        run.shown.push_back({62.0 + ahead + double(shownNs - t0) * 1e-9, relayed + lateNs(2'000'000)});
+        const std::int64_t shownNs = kT0 + std::int64_t(frame * 1e9 / 60.0);
+        const std::int64_t relayed = (shownNs - kT0) / relayNs * relayNs + relayNs + kT0;
+        run.shown.push_back({62.0 + ahead + double(shownNs - kT0) * 1e-9, relayed + lateNs(2'000'000)});
     }
     return run;
 }
 
+// The offsets measured over the run's seconds 0.5 to 3.5.
+Offsets measured(const SyntheticRun& run) {
+    return pictureAheadOfSound(run.heard, run.shown, showTrack(), kT0 + 500'000'000, kT0 + 3'500'000'000);
+}
+
 TEST(HeardAndShown, ThePictureAheadOfTheSoundHasItsSignAndSizeFromLateStampsOnBothSides) {
-    const std::int64_t t0 = 5'000'000'000'000;
     for (double ahead : {0.3, -0.12, 0.0, 1.7}) {
-        const SyntheticRun run = synthesise(ahead, t0);
-        const Offsets offsets =
-            pictureAheadOfSound(run.heard, run.shown, showTrack(), t0 + 500'000'000, t0 + 3'500'000'000);
+        const Offsets offsets = measured(synthesise(ahead));
         EXPECT_EQ(offsets.tried, 11) << ahead;
         EXPECT_EQ(offsets.each.size(), std::size_t(offsets.tried)) << ahead << ": best miss " << offsets.bestMiss;
         for (const Offset& o : offsets.each) EXPECT_NEAR(o.aheadMs, ahead * 1e3, 4.0) << ahead;
@@ -132,14 +136,11 @@ TEST(HeardAndShown, ThePictureAheadOfTheSoundHasItsSignAndSizeFromLateStampsOnBo
 // A stretch the recording never got (a monitor loses what its sink rewinds) shifts its frame
 // count against the clock for good: only the marks right after a window may place it.
 TEST(HeardAndShown, SoundLostFromTheRecordingMisplacesNoWindow) {
-    const std::int64_t t0 = 5'000'000'000'000;
-    const SyntheticRun run = synthesise(0.25, t0, Mishap{1.9, 0.128, 0.0});
-    const Offsets offsets =
-        pictureAheadOfSound(run.heard, run.shown, showTrack(), t0 + 500'000'000, t0 + 3'500'000'000);
+    const Offsets offsets = measured(synthesise(0.25, Mishap{1.9, 0.128, 0.0}));
     // Those that do not reach across the loss at least: 0.5 to 1.25 s and 2.25 to 3 s.
     EXPECT_GE(offsets.each.size(), 8u);
     for (const Offset& o : offsets.each) {
-        EXPECT_NEAR(o.aheadMs, 250.0, 4.0) << "the window heard from " << double(o.ns - t0) * 1e-9 << " s";
+        EXPECT_NEAR(o.aheadMs, 250.0, 4.0) << "the window heard from " << double(o.ns - kT0) * 1e-9 << " s";
     }
 }
 
@@ -147,14 +148,11 @@ TEST(HeardAndShown, SoundLostFromTheRecordingMisplacesNoWindow) {
 // that much further behind from then on; the half-seconds across the gap are measured by the
 // half of each that is whole.
 TEST(HeardAndShown, SoundThatRanDryIsMeasuredOnEitherSideOfTheGap) {
-    const std::int64_t t0 = 5'000'000'000'000;
-    const SyntheticRun run = synthesise(0.05, t0, Mishap{2.1, 0.0, 0.1});
-    const Offsets offsets =
-        pictureAheadOfSound(run.heard, run.shown, showTrack(), t0 + 500'000'000, t0 + 3'500'000'000);
+    const Offsets offsets = measured(synthesise(0.05, Mishap{2.1, 0.0, 0.1}));
     EXPECT_EQ(offsets.each.size(), std::size_t(offsets.tried)) << "best miss " << offsets.bestMiss;
     int halves = 0;
     for (const Offset& o : offsets.each) {
-        const double at = double(o.ns - t0) * 1e-9;
+        const double at = double(o.ns - kT0) * 1e-9;
         EXPECT_TRUE(at + o.seconds <= 2.1 + 1e-3 || at >= 2.2 - 1e-3) << "a stretch across the gap at " << at << " s";
         EXPECT_NEAR(o.aheadMs, at < 2.1 ? 50.0 : 150.0, 4.0) << "heard from " << at << " s";
         halves += o.seconds < kWindowSeconds ? 1 : 0;
@@ -164,16 +162,14 @@ TEST(HeardAndShown, SoundThatRanDryIsMeasuredOnEitherSideOfTheGap) {
 
 // Where one side was not observed at all there is nothing to compare: no made-up figure.
 TEST(HeardAndShown, NoFigureWhereTheSoundOrThePictureWasNotObserved) {
-    const std::int64_t t0 = 5'000'000'000'000;
-    const std::int64_t from = t0 + 500'000'000, to = t0 + 3'500'000'000;
-    SyntheticRun run = synthesise(0.2, t0);
-    EXPECT_TRUE(pictureAheadOfSound(run.heard, run.shown, showTrack(), t0 + 5'000'000'000, t0 + 7'000'000'000)
+    SyntheticRun run = synthesise(0.2);
+    EXPECT_TRUE(pictureAheadOfSound(run.heard, run.shown, showTrack(), kT0 + 5'000'000'000, kT0 + 7'000'000'000)
                     .each.empty()) << "outside the run";
     SyntheticRun unseen = run;
     unseen.shown.clear();
-    EXPECT_TRUE(pictureAheadOfSound(unseen.heard, unseen.shown, showTrack(), from, to).each.empty()) << "no frames";
+    EXPECT_TRUE(measured(unseen).each.empty()) << "no frames";
     std::fill(run.heard.samples.begin(), run.heard.samples.end(), 0.0f);
-    EXPECT_TRUE(pictureAheadOfSound(run.heard, run.shown, showTrack(), from, to).each.empty()) << "silence";
+    EXPECT_TRUE(measured(run).each.empty()) << "silence";
 }
 
 #define REQUIRE_SERVER() \

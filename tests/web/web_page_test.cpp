@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <sstream>
@@ -51,25 +52,20 @@ const Engine kChromium{"chromium", "/usr/bin/chromium", kSwiftShader};
 const Engine kFirefox{"firefox", "/usr/bin/firefox-esr", kMesaWebGL};
 const Engine kWebKit{"webkit", "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser", kMesaWebGL};
 
-struct Visit {
-    std::string query;
-    std::string wait;  // a JS expression; the page's report title when empty
-    std::string evaluate;
-    bool tap = false;
-    std::string waitAfterTap;
-    std::string afterTap;
-    std::string shot;   // a path for the viewport's PNG
-    std::string still;  // a path for the still as the page drew it
-};
+// One visit of the page, in the driver's words: query, wait (a JS expression; the page's report
+// title when absent), evaluate, tap ("true"), waitAfterTap, afterTap, shot (a path for the
+// viewport's PNG), still (a path for the still as the page drew it).
+using Visit = std::map<std::string, std::string>;
 
+// What the driver told of a visit, by the first word of its lines: waited, tapped, value,
+// afterTap and title once each; report and console a line each.
 struct Seen {
-    bool waited = false;
-    bool tapped = false;
-    std::string value;
-    std::string afterTap;
-    std::string title;
-    std::vector<std::string> report;
-    std::vector<std::string> console;
+    std::map<std::string, std::vector<std::string>> lines;
+    std::string operator[](const std::string& word) const {
+        const auto found = lines.find(word);
+        return found == lines.end() ? "" : found->second.front();
+    }
+    const std::vector<std::string>& all(const std::string& word) { return lines[word]; }
 };
 
 struct PageSession {
@@ -102,14 +98,13 @@ std::string drive(const Engine& engine, const PageSession& session, const std::v
              << ",\"webgl\":" << (session.webgl ? "true" : "false") << ",\"sound\":" << (session.sound ? "true" : "false")
              << ",\"timeout\":400,\"visits\":[";
         for (std::size_t i = 0; i < visits.size(); ++i) {
-            const Visit& v = visits[i];
-            plan << (i > 0 ? "," : "") << "{\"query\":" << quoted(v.query);
-            for (const auto& [name, value] : std::array<std::pair<const char*, const std::string*>, 6>{
-                     {{"wait", &v.wait}, {"evaluate", &v.evaluate}, {"waitAfterTap", &v.waitAfterTap},
-                      {"afterTap", &v.afterTap}, {"shot", &v.shot}, {"still", &v.still}}}) {
-                if (!value->empty()) plan << ",\"" << name << "\":" << quoted(*value);
+            const char* comma = "";
+            plan << (i > 0 ? ",{" : "{");
+            for (const auto& [name, value] : visits[i]) {
+                plan << comma << quoted(name) << ":" << (value == "true" ? value : quoted(value));
+                comma = ",";
             }
-            plan << ",\"tap\":" << (v.tap ? "true" : "false") << "}";
+            plan << "}";
         }
         plan << "]}";
     }
@@ -131,15 +126,7 @@ std::string drive(const Engine& engine, const PageSession& session, const std::v
         const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
         if (word == "error") return rest;
         if (word == "visit") seen.emplace_back();
-        if (seen.empty()) continue;
-        Seen& s = seen.back();
-        if (word == "waited") s.waited = rest == "1";
-        else if (word == "tapped") s.tapped = rest == "1";
-        else if (word == "value") s.value = rest;
-        else if (word == "afterTap") s.afterTap = rest;
-        else if (word == "title") s.title = rest;
-        else if (word == "report") s.report.push_back(rest);
-        else if (word == "console") s.console.push_back(rest);
+        else if (!seen.empty()) seen.back().lines[word].push_back(rest);
     }
     if (seen.size() != visits.size()) return "the driver ended early: " + readFile(folder.path() + "/stderr").substr(0, 2000);
     return "";
@@ -208,19 +195,19 @@ TEST_P(WebPage, StillsMatchTheReferenceFrames) {
         int height = 0;
         ASSERT_FALSE(readReferenceFrame(second, width, height).empty());
         Visit v;
-        v.query = "still=" + std::to_string(second) + "&size=" + std::to_string(width) + "x" + std::to_string(height);
-        v.still = folder.path() + "/" + std::to_string(second) + ".png";
+        v["query"] = "still=" + std::to_string(second) + "&size=" + std::to_string(width) + "x" + std::to_string(height);
+        v["still"] = folder.path() + "/" + std::to_string(second) + ".png";
         visits.push_back(v);
     }
     std::vector<Seen> seen;
     ASSERT_EQ(drive(engine(), {}, visits, seen), "");
     for (std::size_t i = 0; i < seconds.size(); ++i) {
         SCOPED_TRACE(testing::Message() << "at " << seconds[i] << " s");
-        EXPECT_EQ(seen[i].title, "veldrin still ready");
+        EXPECT_EQ(seen[i]["title"], "veldrin still ready");
         int width = 0;
         int height = 0;
         const std::vector<std::uint8_t> reference = readReferenceFrame(seconds[i], width, height);
-        const std::vector<std::uint8_t> rgb = readRgb(visits[i].still, width, height);
+        const std::vector<std::uint8_t> rgb = readRgb(visits[i]["still"], width, height);
         ASSERT_EQ(rgb.size(), reference.size());
         const FrameDifference difference = compareFrames(rgb, reference, engine().tolerance);
         EXPECT_TRUE(difference.within()) << difference.beyond << " of " << difference.channels
@@ -235,23 +222,23 @@ TEST_P(WebPage, StillsMatchTheReferenceFrames) {
 TEST_P(WebPage, FrontScreenShowsTheTitleOverAStillOfTheShow) {
     TempFolder folder;
     Visit front;
-    front.wait = kFrontDrawn;
-    front.evaluate =
+    front["wait"] = kFrontDrawn;
+    front["evaluate"] =
         "[document.getElementById('cover').hidden, document.getElementById('heading').textContent,"
         " document.getElementById('message').textContent].join('|')";
-    front.shot = folder.path() + "/front.png";
+    front["shot"] = folder.path() + "/front.png";
     Visit still;
-    still.query = "still=80";
-    still.shot = folder.path() + "/still.png";
+    still["query"] = "still=80";
+    still["shot"] = folder.path() + "/still.png";
     std::vector<Seen> seen;
     ASSERT_EQ(drive(engine(), {}, {front, still}, seen), "");
-    EXPECT_EQ(seen[0].title, "veldrin | korrimeet 2006");
-    EXPECT_TRUE(seen[0].waited) << "the front screen's still was not drawn";
-    EXPECT_EQ(seen[0].value, "false|veldrin | korrimeet 2006|click to play");
-    EXPECT_EQ(faults(seen[0].console), std::vector<std::string>{});
+    EXPECT_EQ(seen[0]["title"], "veldrin | korrimeet 2006");
+    EXPECT_EQ(seen[0]["waited"], "1") << "the front screen's still was not drawn";
+    EXPECT_EQ(seen[0]["value"], "false|veldrin | korrimeet 2006|click to play");
+    EXPECT_EQ(faults(seen[0].all("console")), std::vector<std::string>{});
 
-    const std::vector<std::uint8_t> shot = readRgb(front.shot, 800, 600);
-    const std::vector<std::uint8_t> drawn = readRgb(still.shot, 800, 600);
+    const std::vector<std::uint8_t> shot = readRgb(front["shot"], 800, 600);
+    const std::vector<std::uint8_t> drawn = readRgb(still["shot"], 800, 600);
     ASSERT_EQ(shot.size(), std::size_t(800 * 600 * 3));
     ASSERT_EQ(drawn.size(), shot.size());
     // Above the panel the picture is the still's, byte for byte.
@@ -274,14 +261,14 @@ TEST_P(WebPage, FrontScreenShowsTheTitleOverAStillOfTheShow) {
 TEST_P(WebPage, RunsOnItsFixedStepClockWithoutErrors) {
     // Five seconds from the knot's entrance: clouds, cards, the knot track and its sparkles.
     Visit run;
-    run.query = "frames=300&start=57";
+    run["query"] = "frames=300&start=57";
     std::vector<Seen> seen;
     ASSERT_EQ(drive(engine(), {}, {run}, seen), "");
-    const std::vector<std::string>& report = seen[0].report;
-    EXPECT_EQ(seen[0].title, "veldrin frames done");
+    const std::vector<std::string>& report = seen[0].all("report");
+    EXPECT_EQ(seen[0]["title"], "veldrin frames done");
     EXPECT_EQ(line(report, "frames"), "300");
     EXPECT_EQ(line(report, "glErrors"), "0");
-    EXPECT_EQ(faults(seen[0].console), std::vector<std::string>{});
+    EXPECT_EQ(faults(seen[0].all("console")), std::vector<std::string>{});
     // The load's stages are reported, in the order they happen.
     double previous = 0.0;
     for (const char* mark : {"downloadedAt", "compiledAt", "mainAt", "contextAt", "readyAt", "drawnAt", "firstFrameAt"}) {
@@ -301,12 +288,12 @@ TEST_P(WebPage, RunsOnItsFixedStepClockWithoutErrors) {
 TEST_P(WebPage, ComputesTheDesktopsSpectrumAndTexels) {
     const std::vector<std::uint32_t> times = {10000, 30500, 65000, 110000, 150250, 186000};
     Visit values;
-    values.query = "values=";
-    for (std::uint32_t ms : times) values.query += std::to_string(ms) + ",";
+    values["query"] = "values=";
+    for (std::uint32_t ms : times) values["query"] += std::to_string(ms) + ",";
     std::vector<Seen> seen;
     ASSERT_EQ(drive(engine(), {}, {values}, seen), "");
-    ASSERT_EQ(seen[0].title, "veldrin values ready");
-    const std::vector<std::string>& lines = seen[0].report;
+    ASSERT_EQ(seen[0]["title"], "veldrin values ready");
+    const std::vector<std::string>& lines = seen[0].all("report");
     ASSERT_EQ(lines.size(), times.size() + 5);
 
     const EmbeddedAsset* track = findEmbeddedAsset("music.mp3");
@@ -353,14 +340,14 @@ TEST_P(WebPage, ComputesTheDesktopsSpectrumAndTexels) {
 // than offered a show that cannot draw.
 TEST_P(WebPage, SaysSoWithoutWebGL2) {
     Visit front;
-    front.wait = "document.getElementById('message').textContent !== 'loading'";
-    front.evaluate = "[document.getElementById('cover').hidden, document.getElementById('message').textContent].join('|')";
+    front["wait"] = "document.getElementById('message').textContent !== 'loading'";
+    front["evaluate"] = "[document.getElementById('cover').hidden, document.getElementById('message').textContent].join('|')";
     PageSession withoutWebGL;
     withoutWebGL.webgl = false;
     std::vector<Seen> seen;
     ASSERT_EQ(drive(engine(), withoutWebGL, {front}, seen), "");
-    EXPECT_TRUE(seen[0].waited);
-    EXPECT_EQ(seen[0].value, "false|this browser offers no WebGL 2, which the show draws with");
+    EXPECT_EQ(seen[0]["waited"], "1");
+    EXPECT_EQ(seen[0]["value"], "false|this browser offers no WebGL 2, which the show draws with");
 }
 
 // The show played as a viewer plays it, with sound, into a private sound server: its music time
@@ -373,20 +360,20 @@ TEST_P(WebPage, PlaysWithSoundAndKeepsTheMusicsTime) {
     MonitorRecorder recorder(server);
     ASSERT_EQ(recorder.failure(), "");
     Visit play;
-    play.query = "start=60&debug";
-    play.wait = kFrontDrawn;
-    play.tap = true;
-    play.waitAfterTap = "window.veldrinFirstFrameMs > 0 && performance.now() - window.veldrinFirstFrameMs > 4000";
-    play.afterTap = "performance.now() - window.veldrinFirstFrameMs";
+    play["query"] = "start=60&debug";
+    play["wait"] = kFrontDrawn;
+    play["tap"] = "true";
+    play["waitAfterTap"] = "window.veldrinFirstFrameMs > 0 && performance.now() - window.veldrinFirstFrameMs > 4000";
+    play["afterTap"] = "performance.now() - window.veldrinFirstFrameMs";
     PageSession session;
     session.sound = true;
     session.environment = server.clientEnvironment();
     std::vector<Seen> seen;
     ASSERT_EQ(drive(engine(), session, {play}, seen), "");
     const Recording heard = recorder.finish();
-    ASSERT_TRUE(seen[0].tapped) << "the show did not start";
+    ASSERT_EQ(seen[0]["tapped"], "1") << "the show did not start";
     std::vector<double> shown;
-    for (const std::string& message : seen[0].console) {
+    for (const std::string& message : seen[0].all("console")) {
         const std::size_t last = message.find_last_of(' ');
         char* end = nullptr;
         const double t = std::strtod(message.c_str() + last + 1, &end);
@@ -399,7 +386,7 @@ TEST_P(WebPage, PlaysWithSoundAndKeepsTheMusicsTime) {
     // was shown: the first frame (its programs compiled) may take half a second to show, and on
     // a busy machine the last line may come a second before the time is read. A clock that is
     // held still or runs at half speed falls far outside.
-    const double wall = std::atof(seen[0].afterTap.c_str()) / 1000.0;
+    const double wall = std::atof(seen[0]["afterTap"].c_str()) / 1000.0;
     EXPECT_GT(shown.back() - shown.front(), 0.6 * wall) << "the music time fell behind the wall's";
     EXPECT_LT(shown.back() - shown.front(), 1.2 * wall + 0.5) << "the music time ran ahead of the wall's";
     // Heard: half-second windows of the monitor that carry the music (it plays loud at 60 s).
@@ -430,20 +417,20 @@ TEST(WebPageOnAPhone, ATapPlaysThePictureAcrossTheWidth) {
         " getComputedStyle(document.getElementById('keys')).fontSize, document.getElementById('keys').innerText,"
         " getComputedStyle(document.getElementById('stage')).touchAction].join('|'); })()";
     Visit front;
-    front.wait = kFrontDrawn;
-    front.evaluate = geometry;
-    front.tap = true;
-    front.waitAfterTap = "window.veldrinFirstFrameMs > 0";
-    front.afterTap =
+    front["wait"] = kFrontDrawn;
+    front["evaluate"] = geometry;
+    front["tap"] = "true";
+    front["waitAfterTap"] = "window.veldrinFirstFrameMs > 0";
+    front["afterTap"] =
         "[document.getElementById('cover').hidden, visualViewport.scale, scrollX, scrollY,"
         " document.fullscreenElement ? document.fullscreenElement.id : 'none'].join('|')";
     PageSession phone;
     phone.phone = true;
     std::vector<Seen> seen;
     ASSERT_EQ(drive(kChromium, phone, {front}, seen), "");
-    EXPECT_TRUE(seen[0].waited);
-    const std::vector<std::string> before = split(seen[0].value, '|');
-    ASSERT_EQ(before.size(), 10u) << seen[0].value;
+    EXPECT_EQ(seen[0]["waited"], "1");
+    const std::vector<std::string> before = split(seen[0]["value"], '|');
+    ASSERT_EQ(before.size(), 10u) << seen[0]["value"];
     EXPECT_EQ(before[0] + "x" + before[1], "390x844");
     EXPECT_EQ(before[2] + "x" + before[3], "390x844") << "the page scrolls";
     EXPECT_EQ(before[4] + "x" + before[5], "390x292.5") << "the picture does not span the width at 4:3";
@@ -451,8 +438,8 @@ TEST(WebPageOnAPhone, ATapPlaysThePictureAcrossTheWidth) {
     EXPECT_GE(std::atof(before[7].c_str()), 14.0) << "the keys' text is too small to read on a phone";
     EXPECT_EQ(before[8], "3:07 with sound") << "the keys of a keyboard are named on a touch screen";
     EXPECT_EQ(before[9], "none") << "a finger could pan or zoom the page";
-    EXPECT_TRUE(seen[0].tapped) << "the tap did not start the show";
-    EXPECT_EQ(seen[0].afterTap, "true|1|0|0|stage");
+    EXPECT_EQ(seen[0]["tapped"], "1") << "the tap did not start the show";
+    EXPECT_EQ(seen[0]["afterTap"], "true|1|0|0|stage");
 }
 
 // Where a link to the page is posted, the preview shows the show: its title, a line of
@@ -461,8 +448,8 @@ TEST(WebPageLink, PreviewsTheShowWithItsPoster) {
     requirePageAndDriver();
     REQUIRE_OR_SKIP(installed(kChromium), "Chromium is not installed");
     Visit front;
-    front.wait = kFrontDrawn;
-    front.evaluate =
+    front["wait"] = kFrontDrawn;
+    front["evaluate"] =
         "(async () => { const m = (key) => (document.querySelector(`meta[property='${key}'], meta[name='${key}']`)"
         " || {}).content; const poster = new Image(); poster.src = m('og:image');"
         " const size = await poster.decode().then(() => poster.naturalWidth + 'x' + poster.naturalHeight, () => 'none');"
@@ -470,7 +457,7 @@ TEST(WebPageLink, PreviewsTheShowWithItsPoster) {
         " m('twitter:card'), m('twitter:image')].join('|'); })()";
     std::vector<Seen> seen;
     ASSERT_EQ(drive(kChromium, {}, {front}, seen), "");
-    EXPECT_EQ(seen[0].value, "veldrin | korrimeet 2006|described|./|./poster.png|800x600|summary_large_image|./poster.png");
+    EXPECT_EQ(seen[0]["value"], "veldrin | korrimeet 2006|described|./|./poster.png|800x600|summary_large_image|./poster.png");
 }
 
 }  // namespace
