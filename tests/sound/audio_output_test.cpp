@@ -39,15 +39,6 @@ const std::vector<unsigned char>& fixture() {
     return bytes;
 }
 
-// An output of the given mode over the two-tone fixture, started but not yet playing.
-std::unique_ptr<AudioOutput> openOutput(AudioMode mode, Clock& clock) {
-    auto output = createAudioOutput(mode, clock);
-    EXPECT_EQ(output->init(kSampleRate), 1);
-    EXPECT_EQ(output->createStream(fixture().data(), fixture().size()), 1);
-    EXPECT_EQ(output->start(), 1);
-    return output;
-}
-
 std::vector<float> spectrumOf(AudioOutput& output) {
     std::vector<float> bins(kSpectrumBins, -1.0f);
     EXPECT_EQ(output.spectrum(bins.data()), 0);
@@ -100,7 +91,9 @@ TEST(Mp3Decoder, ReadsFromAnyPositionWhatTheWholeTrackHoldsThere) {
 
 TEST(OfflineAudio, SpectrumIsThatOfTheClocksMusicTime) {
     FixedStepClock clock(60);
-    auto output = openOutput(AudioMode::Offline, clock);
+    auto output = createAudioOutput(AudioMode::Offline, clock);
+    ASSERT_TRUE(output->init(kSampleRate) == 1 && output->createStream(fixture().data(), fixture().size()) == 1);
+    ASSERT_EQ(output->start(), 1);
     // Before play: nothing is playing and nothing is heard.
     EXPECT_EQ(output->isActive(), 0);
     EXPECT_LT(loudest(*output), 1e-9f);

@@ -15,11 +15,10 @@ constexpr DWORD kStartLimitMs = 60000;  // Wine's first start of a program is sl
 constexpr DWORD kEndLimitMs = 20000;
 constexpr const char* kModeSwitchText = "Mode Switch Failed.\nRunning In Windowed Mode.";
 
+// The build names the program by its path on drive Z:, where Wine has the building machine's
+// root; with Windows' own separators.
 std::string programPath() {
     std::string path = VELDRIN_PROGRAM;
-    // The build names the program by its path on the building machine; under Wine the same
-    // file is on drive Z:.
-    if (!path.empty() && path[0] == '/') path = "Z:" + path;
     for (char& c : path) {
         if (c == '/') c = '\\';
     }
@@ -38,11 +37,11 @@ std::string commandLine(const std::string& arguments) {
 
 class Child {
 public:
-    explicit Child(const std::string& arguments) {
+    explicit Child(const std::string& arguments, DWORD flags = 0) {
         std::string command = commandLine(arguments);
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
-        started_ = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+        started_ = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
                                   &process_) != 0;
     }
     ~Child() {
@@ -64,6 +63,7 @@ public:
         return long(status);
     }
     bool running() const { return started_ && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+    HANDLE handle() const { return process_.hProcess; }
 
 private:
     PROCESS_INFORMATION process_{};
@@ -192,12 +192,8 @@ TEST(WindowsShell, WindowedClientIs800x600AndEscapeEndsWithZero) {
 // The show's one log: each frame's music time as "%08.4f", through OutputDebugStringA, to a
 // debugger. The test is that debugger; after some frames it closes the window.
 TEST(WindowsShell, DebuggerHearsEachFramesMusicTime) {
-    std::string command = commandLine("--windowed");
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child{};
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr,
-                               nullptr, &startup, &child));
+    const Child child("--windowed", DEBUG_ONLY_THIS_PROCESS);
+    ASSERT_TRUE(child.started());
     std::vector<std::string> times;
     bool ended = false;
     DWORD exitStatus = 99;
@@ -210,14 +206,14 @@ TEST(WindowsShell, DebuggerHearsEachFramesMusicTime) {
             case OUTPUT_DEBUG_STRING_EVENT: {
                 std::string text(event.u.DebugString.nDebugStringLength, '\0');
                 SIZE_T read = 0;
-                ReadProcessMemory(child.hProcess, event.u.DebugString.lpDebugStringData, text.data(), text.size(),
+                ReadProcessMemory(child.handle(), event.u.DebugString.lpDebugStringData, text.data(), text.size(),
                                   &read);
                 text.resize(read);
                 if (!text.empty() && text.back() == '\0') text.pop_back();
                 // The program's own notes (which decoder plays the music) share the channel.
                 if (text.rfind("veldrin: ", 0) != 0) times.push_back(text);
                 if (times.size() == 30) {
-                    Search search{child.dwProcessId, "TAVO", nullptr, nullptr};
+                    Search search{child.id(), "TAVO", nullptr, nullptr};
                     EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
                     if (search.found != nullptr) PostMessageA(search.found, WM_CLOSE, 0, 0);
                 }
@@ -236,9 +232,6 @@ TEST(WindowsShell, DebuggerHearsEachFramesMusicTime) {
         }
         ContinueDebugEvent(event.dwProcessId, event.dwThreadId, answer);
     }
-    if (!ended) TerminateProcess(child.hProcess, 99);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
     ASSERT_TRUE(ended);
     EXPECT_EQ(exitStatus, 0u);
     ASSERT_GE(times.size(), 30u);
