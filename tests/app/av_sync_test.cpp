@@ -3,8 +3,8 @@
 // from --debug. It is stalled for half a second (SIGSTOP, SIGCONT) two seconds in, as a busy
 // machine or a debugger stalls it; one to three seconds later the picture must still be within
 // a tenth of a second of the sound. (A beat is 0.597 s: half a second off puts every flash of
-// the show on the wrong beat.) The figures before and after the stall are printed; how close
-// they are otherwise is measured by veldrin_bench avsync, not asserted here.
+// the show on the wrong beat.) How close they are otherwise is measured by veldrin_bench avsync,
+// not asserted here.
 //
 // The Windows program is measured the same way under Wine, once ./windows.sh has built it:
 // VELDRIN_WINDOWS_EXE names it (test.sh sets it). In CI (CI=true) a missing server, .exe or Wine
@@ -12,9 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <unistd.h>
 
@@ -26,37 +24,20 @@ namespace {
 
 constexpr double kBoundMs = 100.0;
 
-// Each window's figure, and how many of those looked at matched the track.
+// Each window's figure (ms), and how many of those looked at matched the track.
 std::string windows(const Offsets& offsets) {
     std::string text;
-    for (const Offset& o : offsets.each) {
-        char one[32];
-        std::snprintf(one, sizeof one, "%s%.0f", text.empty() ? "" : " ", o.aheadMs);
-        text += one;
-    }
-    char tally[96];
-    std::snprintf(tally, sizeof tally, "%zu of %d matched", offsets.each.size(), offsets.tried);
-    if (offsets.bestMiss >= 0.0) std::snprintf(tally + std::strlen(tally), sizeof tally - std::strlen(tally),
-                                                ", the others at most %.2f", offsets.bestMiss);
-    return text + "; " + tally;
-}
-
-void report(const char* what, const StallRun& run) {
-    std::printf("%s: picture ahead of sound %.0f ms before the stall (windows: %s), %.0f ms 1-3 s after it "
-                "(windows: %s); lowest matching correlation %.4f; run took %.1f s, %.1f s of it ending the "
-                "program\n",
-                what, run.before.medianMs(), windows(run.before).c_str(), run.after.medianMs(),
-                windows(run.after).c_str(), std::min(run.before.lowestCorrelation(), run.after.lowestCorrelation()),
-                run.wallSeconds, run.endSeconds);
-    std::fflush(stdout);
+    for (const Offset& o : offsets.each) text += std::to_string(int(std::lround(o.aheadMs))) + " ";
+    return text + "(" + std::to_string(offsets.each.size()) + " of " + std::to_string(offsets.tried) + " matched)";
 }
 
 void expectInStepAfterTheStall(const char* what, const Subject& subject, const SoundServer& server, StallPlan plan) {
     const StallRun run = measureAcrossAStall(server, subject, plan, showTrack());
     ASSERT_TRUE(run.failure.empty()) << run.failure << "\nthe program said:\n" << run.messages;
-    report(what, run);
     EXPECT_LT(std::abs(run.after.medianMs()), kBoundMs)
-        << what << ": the sound fell behind the picture by the stall and stayed behind";
+        << what << ": the sound fell behind the picture by the stall and stayed behind; picture ahead of sound "
+        << run.before.medianMs() << " ms before it (windows: " << windows(run.before) << "), " << run.after.medianMs()
+        << " ms 1-3 s after it (windows: " << windows(run.after) << ")";
     // Ended by SIGTERM: the program's own orderly exit, or (under Wine) the signal itself.
     EXPECT_TRUE(run.status == 0 || run.status == 128 + SIGTERM || subject.underWine)
         << "exit status " << run.status << "\n" << run.messages;
