@@ -34,6 +34,23 @@ double percentile(std::vector<double> v, double p) {
 
 namespace {
 
+const char* const kUsage =
+    "usage: veldrin_bench [--runs N] [--program PATH] [--page-before DIR] [MEASUREMENT...]\n"
+    "  measurements: frames update start memory capture web windows avsync\n"
+    "                (avsync-linux, avsync-page and avsync-wine: one part of avsync)\n"
+    "  without any, all of them (some minutes on two cores)\n"
+    "  --runs N            runs of each launched measurement (5)\n"
+    "  --program PATH      the veldrin program to launch (the one built beside this)\n"
+    "  --page-before DIR   an earlier copy of build/web, measured beside the current page\n";
+
+bool isMeasurement(const std::string& name) {
+    for (const char* known : {"frames", "update", "start", "memory", "capture", "web", "windows", "avsync",
+                              "avsync-linux", "avsync-page", "avsync-wine"}) {
+        if (name == known) return true;
+    }
+    return false;
+}
+
 // Runs one measurement in a child process and takes its figures back through a pipe.
 void inChild(void (*measure)(Figures&), Figures& into) {
     std::fflush(stdout);
@@ -211,7 +228,13 @@ int main(int argc, char** argv) {
         if (a == "--runs" && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
         else if (a == "--program" && i + 1 < argc) program = argv[++i];
         else if (a == "--page-before" && i + 1 < argc) pageBefore = argv[++i];
-        else wanted.push_back(a);
+        else if (a == "--help") return std::fputs(kUsage, stdout) < 0 ? 1 : 0;
+        else if (isMeasurement(a)) wanted.push_back(a);
+        else {
+            // A misspelt name would otherwise measure nothing and print a table of dashes.
+            std::fprintf(stderr, "veldrin_bench: no such measurement or option: '%s'\n%s", a.c_str(), kUsage);
+            return 2;
+        }
     }
     const auto want = [&](const char* name) {
         return wanted.empty() || std::find(wanted.begin(), wanted.end(), name) != wanted.end();
