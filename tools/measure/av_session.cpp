@@ -127,13 +127,7 @@ void MonitorRecorder::run(std::string address, std::string source) {
         }
         if (!ok) fail("the record stream ended");
     }
-    if (stream != nullptr) {
-        pa_stream_disconnect(stream);
-        pa_stream_unref(stream);
-    }
-    pa_context_disconnect(context);
-    pa_context_unref(context);
-    pa_mainloop_free(loop);
+    closeClient(stream, context, loop);
 }
 
 BusyCores::BusyCores(int count) {

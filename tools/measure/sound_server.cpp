@@ -71,6 +71,16 @@ int stepMainLoop(pa_mainloop* loop, int usec) {
     return pa_mainloop_dispatch(loop);
 }
 
+void closeClient(pa_stream* stream, pa_context* context, pa_mainloop* loop) {
+    if (stream != nullptr) {
+        pa_stream_disconnect(stream);
+        pa_stream_unref(stream);
+    }
+    pa_context_disconnect(context);
+    pa_context_unref(context);
+    pa_mainloop_free(loop);
+}
+
 // A null sink with nothing to play sleeps in long blocks, about a second or two, and a stream
 // that connects meanwhile waits for the block to end: it would pass for a program that starts
 // its sound late. A sound card's sink plays on at the latency asked of it; so does this one
@@ -133,13 +143,7 @@ private:
             if (written_ > 3 * kDepthBytes) playing_ = true;
         }
         ended_ = true;
-        if (stream != nullptr) {
-            pa_stream_disconnect(stream);
-            pa_stream_unref(stream);
-        }
-        pa_context_disconnect(context);
-        pa_context_unref(context);
-        pa_mainloop_free(loop);
+        closeClient(stream, context, loop);
     }
 
     static constexpr std::uint32_t kDepthBytes = 441 * 2 * sizeof(float);  // 10 ms

@@ -8,7 +8,9 @@
 #include <sys/types.h>
 #include <vector>
 
+struct pa_context;
 struct pa_mainloop;
+struct pa_stream;
 
 class SoundServer {
 public:
@@ -50,3 +52,5 @@ private:
 // One step of a libpulse main loop that waits at most `usec`: libpulse's own blocking iterate
 // could wait for ever on a server that has stopped answering.
 int stepMainLoop(pa_mainloop* loop, int usec);
+// Lets go of a client's stream (if any), context and main loop, in that order.
+void closeClient(pa_stream* stream, pa_context* context, pa_mainloop* loop);
